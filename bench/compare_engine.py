@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""Side-by-side benchmarks of the archive engine against Debian's zip and unzip.
+
+  bench/compare_engine.py [--build build] [--entries 100000] [--pack-mb 300] [--runs 5]
+
+Measures, in one run on the same files:
+  1. finding one description entry among N entries and delivering it to memory
+     (engine_probe print) against `unzip -p`;
+  2. the full listing (tavrin-cli list) against `unzip -l`, and the peak memory of both;
+  3. packing about 300 MB of mixed files at level 6 (tavrin-cli zip --recurse) against
+     `zip -r -6`.
+Times are the best of --runs runs (wall clock, seconds)."""
+import argparse
+import os
+import random
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+
+def run_timed(cmd, cwd=None):
+    """Runs cmd, returns (seconds, peak RSS in MiB of this child)."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    start = time.perf_counter()
+    r = subprocess.run(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    if r.returncode != 0:
+        sys.exit(f"failed ({r.returncode}): {' '.join(cmd)}\n{r.stderr.decode(errors='replace')}")
+    peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    return elapsed, max(peak, before) / 1024.0
+
+
+def peak_rss(cmd):
+    """Peak RSS (MiB) of one command, measured in a fresh Python child so it is its own."""
+    code = ("import resource,subprocess,sys;"
+            "subprocess.run(sys.argv[1:],stdout=subprocess.DEVNULL,check=True);"
+            "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+    out = subprocess.run([sys.executable, "-c", code] + cmd, capture_output=True, check=True)
+    return int(out.stdout) / 1024.0
+
+
+def best(cmd, runs, cwd=None):
+    return min(run_timed(cmd, cwd)[0] for _ in range(runs))
+
+
+def make_big_archive(path, entries):
+    rnd = random.Random(1)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for i in range(entries):
+            folder = f"dir{i % 100:03d}/sub{(i // 100) % 10}"
+            z.writestr(f"{folder}/file{i:06d}.txt", f"entry {i} " * rnd.randint(1, 20))
+        z.writestr("FILE_ID.DIZ", "The description\r\n" * 20)
+
+
+def make_pack_tree(root, megabytes):
+    rnd = random.Random(2)
+    words = [b"archive", b"description", b"tavrin", b"engine", b"packer", b"music", b"zip",
+             b"folder", b"listing", b"the", b"and", b"of", b"file", b"data", b"\r\n"]
+    total = 0
+    target = megabytes * 1024 * 1024
+    n = 0
+    while total < target:
+        folder = os.path.join(root, f"d{n % 20}", f"e{n % 7}")
+        os.makedirs(folder, exist_ok=True)
+        kind = n % 4
+        if kind == 0:    # large text
+            size = 4 * 1024 * 1024
+            data = b" ".join(rnd.choice(words) for _ in range(size // 6))[:size]
+        elif kind == 1:  # incompressible
+            size = 2 * 1024 * 1024
+            data = os.urandom(size)
+        else:            # many small files
+            for k in range(200):
+                small = b" ".join(rnd.choice(words) for _ in range(rnd.randint(10, 2000)))
+                with open(os.path.join(folder, f"s{n}_{k}.txt"), "wb") as f:
+                    f.write(small)
+                total += len(small)
+            n += 1
+            continue
+        with open(os.path.join(folder, f"f{n}.bin"), "wb") as f:
+            f.write(data)
+        total += len(data)
+        n += 1
+    return total
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default="build")
+    ap.add_argument("--entries", type=int, default=100000)
+    ap.add_argument("--pack-mb", type=int, default=300)
+    ap.add_argument("--runs", type=int, default=5)
+    args = ap.parse_args()
+    bin_dir = os.path.abspath(os.path.join(args.build, "bin"))
+    probe = os.path.join(bin_dir, "engine_probe")
+    cli = os.path.join(bin_dir, "tavrin-cli")
+    for tool in ("unzip", "zip"):
+        if not shutil.which(tool):
+            sys.exit(f"{tool} is missing (Debian package {tool})")
+
+    work = tempfile.mkdtemp(prefix="tavrin-bench-")
+    try:
+        big = os.path.join(work, "big.zip")
+        make_big_archive(big, args.entries)
+        rows = []
+        ours = best([probe, "print", big, "file_id.diz"], args.runs, cwd=bin_dir)
+        theirs = best(["unzip", "-p", "-C", big, "file_id.diz"], args.runs)
+        rows.append(("one description entry to memory", ours, theirs, "unzip -p"))
+        ours = best([cli, "list", big], args.runs, cwd=bin_dir)
+        theirs = best(["unzip", "-l", big], args.runs)
+        rows.append((f"listing {args.entries} entries", ours, theirs, "unzip -l"))
+        mem_ours = peak_rss([cli, "list", big])
+        mem_theirs = peak_rss(["unzip", "-l", big])
+
+        tree = os.path.join(work, "tree")
+        os.makedirs(tree)
+        size = make_pack_tree(tree, args.pack_mb)
+        pack_runs = max(1, min(args.runs, 2))
+        def pack_ours():
+            out = os.path.join(work, "ours.zip")
+            if os.path.exists(out):
+                os.remove(out)
+            return run_timed([cli, "zip", "--recurse", "--no-junk-paths", "--level", "6", out, "tree"],
+                             cwd=work)[0]
+        def pack_theirs():
+            out = os.path.join(work, "theirs.zip")
+            if os.path.exists(out):
+                os.remove(out)
+            return run_timed(["zip", "-q", "-r", "-6", out, "tree"], cwd=work)[0]
+        ours = min(pack_ours() for _ in range(pack_runs))
+        theirs = min(pack_theirs() for _ in range(pack_runs))
+        rows.append((f"packing {size / 1048576:.0f} MB at level 6", ours, theirs, "zip -r -6"))
+        sizes = (os.path.getsize(os.path.join(work, "ours.zip")),
+                 os.path.getsize(os.path.join(work, "theirs.zip")))
+
+        print(f"{'measurement':40} {'Tavrin':>10} {'Debian':>10}  yardstick")
+        for name, a, b, tool in rows:
+            print(f"{name:40} {a:9.3f}s {b:9.3f}s  {tool}  ({'ok' if a <= b else 'SLOWER'})")
+        print(f"{'peak memory while listing':40} {mem_ours:8.1f}MB {mem_theirs:8.1f}MB  unzip -l"
+              f"  ({'ok' if mem_ours < 100 else 'OVER 100 MB'})")
+        print(f"{'archive sizes at level 6':40} {sizes[0] / 1048576:8.1f}MB {sizes[1] / 1048576:8.1f}MB")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

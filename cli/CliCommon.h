@@ -1,0 +1,24 @@
+// Shared pieces of the companion tool's subcommands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tavrin::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+using Args = std::vector<std::string>;
+
+// Prints "tavrin-cli: " and the text on standard error.
+void Error(const std::string& text);
+// Prints the usage of one subcommand (or all) on standard error and returns kExitUsage.
+int Usage(const std::string& subcommand = {});
+
+int CmdList(const Args& args);
+int CmdZip(const Args& args);
+int CmdUnzip(const Args& args);
+
+}  // namespace tavrin::cli

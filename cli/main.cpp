@@ -1,0 +1,71 @@
+// tavrin-cli: the program's logic from the command line, for scripting and batch work.
+#include <cstring>
+#include <iostream>
+#include <map>
+
+#include "cli/CliCommon.h"
+
+namespace tavrin::cli {
+
+namespace {
+
+struct Command {
+    int (*run)(const Args&);
+    const char* usage;
+};
+
+const std::map<std::string, Command>& Commands() {
+    static const std::map<std::string, Command> commands = {
+        {"list", {CmdList, "list ARCHIVE"}},
+        {"zip",
+         {CmdZip,
+          "zip [--level C] [--system] [--volume] [--no-junk-paths] [--recurse] [--latest-time]\n"
+          "      [--grow] [--move] [--delete-entries] [--update] [--freshen] ARCHIVE NAME..."}},
+        {"unzip",
+         {CmdUnzip,
+          "unzip [--newer] [--only-newer-new] [--overwrite] [--case-sensitive] [--with-paths]\n"
+          "      ARCHIVE DIR [ENTRY...]"}},
+    };
+    return commands;
+}
+
+}  // namespace
+
+void Error(const std::string& text) {
+    std::cerr << "tavrin-cli: " << text << '\n';
+}
+
+int Usage(const std::string& subcommand) {
+    auto it = Commands().find(subcommand);
+    if (it != Commands().end()) {
+        std::cerr << "usage: tavrin-cli " << it->second.usage << '\n';
+    } else {
+        std::cerr << "usage: tavrin-cli COMMAND [OPTIONS] ARGUMENTS\ncommands:\n";
+        for (const auto& [name, command] : Commands()) std::cerr << "  " << command.usage << '\n';
+    }
+    return kExitUsage;
+}
+
+}  // namespace tavrin::cli
+
+int main(int argc, char** argv) {
+    using namespace tavrin::cli;
+    if (argc < 2) return Usage();
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        Usage();
+        return kExitOk;
+    }
+    auto it = Commands().find(name);
+    if (it == Commands().end()) {
+        Error("unknown command '" + name + "'");
+        return Usage();
+    }
+    Args args(argv + 2, argv + argc);
+    try {
+        return it->second.run(args);
+    } catch (const std::exception& e) {
+        Error(e.what());
+        return kExitFailed;
+    }
+}

@@ -1,0 +1,149 @@
+#include "packer/ArchiveJobs.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/EngineCallbacks.h"
+
+namespace tavrin {
+
+namespace {
+
+// Zero-terminated copies of a list of strings, with the pointer array the engine takes.
+class NameArray {
+  public:
+    template <typename It>
+    NameArray(It first, It last) {
+        for (; first != last; ++first) copies_.push_back(*first);
+        for (std::string& s : copies_) pointers_.push_back(s.data());
+    }
+    int Count() const { return static_cast<int>(pointers_.size()); }
+    char** Data() { return pointers_.empty() ? nullptr : pointers_.data(); }
+
+  private:
+    std::vector<std::string> copies_;
+    std::vector<char*> pointers_;
+};
+
+void Run(const EngineCallRunner& runner, const std::function<void()>& call) {
+    if (runner)
+        runner(call);
+    else
+        call();
+}
+
+// Clears a flag when the scope ends, also when an error ends it.
+struct FlagScope {
+    bool& flag;
+    FlagScope(bool& f, bool value) : flag(f) { flag = value; }
+    ~FlagScope() { flag = false; }
+};
+
+}  // namespace
+
+std::string LiteralPattern(const std::string& name) {
+    std::string pattern;
+    for (char c : name) {
+        if (c == '*' || c == '?' || c == '[') {
+            pattern += '[';
+            pattern += c;
+            pattern += ']';
+        } else {
+            pattern += c;
+        }
+    }
+    return pattern;
+}
+
+bool IsBlankName(const std::string& text) {
+    for (unsigned char c : text)
+        if (c > ' ') return false;
+    return true;
+}
+
+int ZipFileList(const Zip32& zip, const std::string& archive, const std::vector<std::string>& names,
+                const EngineCallRunner& runner) {
+    if (IsBlankName(archive) || names.empty()) return ZE_NONE;
+    InitZipCallbacks(zip);
+    std::string archiveBuffer = archive;
+    NameArray files(names.begin(), names.end());
+    int result = ZE_OK;
+    Run(runner, [&] {
+        ZCL zcl{files.Count(), archiveBuffer.data(), files.Data()};
+        result = zip.ZpArchive(zcl);
+    });
+    return result;
+}
+
+DCL ListingRecord(char* archive) {
+    DCL d{};
+    d.fQuiet = 2;
+    d.nvflag = 1;
+    d.nfflag = 1;
+    d.C_flag = 1;
+    d.fPrivilege = 1;
+    d.lpszZipFN = archive;
+    d.lpszExtractDir = nullptr;
+    return d;
+}
+
+DCL ExtractionRecord(const UnzipBoxes& b, char* archive, char* extractDir) {
+    DCL d{};
+    d.ExtractOnlyNewer = b.extractOnlyNewer ? 1 : 0;
+    d.fQuiet = 2;
+    d.nfflag = b.newerOrNew ? 1 : 0;
+    d.ndflag = b.withPath ? 1 : 0;
+    d.noflag = b.overwrite ? 1 : 0;
+    d.C_flag = b.caseInsensitive ? 1 : 0;
+    d.fPrivilege = 1;
+    d.lpszZipFN = archive;
+    d.lpszExtractDir = extractDir;
+    return d;
+}
+
+int Get_Contents(const UnZip32& unzip, USERFUNCTIONS& table, const std::string& archive,
+                 const std::function<void()>& clearLists) {
+    if (IsBlankName(archive)) return PK_PARAM;
+    FlagScope listing(CaptureListing, true);
+    if (clearLists) clearLists();
+    std::string archiveBuffer = archive;
+    DCL dcl = ListingRecord(archiveBuffer.data());
+    return unzip.Wiz_SingleEntryUnzip(0, nullptr, 0, nullptr, &dcl, &table);
+}
+
+int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
+                        const ExtractionRequest& request, std::vector<std::string>& extractNames,
+                        const EngineCallRunner& runner) {
+    extractNames.clear();
+    if (IsBlankName(request.archive)) return PK_PARAM;
+    InitUnzipCallbacks(table);
+    CaptureDescription = false;  // nothing extracted here reaches the description
+    std::string archiveBuffer = request.archive;
+    std::string dirBuffer = request.extractDir;
+    DCL dcl = ExtractionRecord(request.boxes, archiveBuffer.data(), dirBuffer.data());
+    for (std::size_t i = 0; i < request.listed.size(); ++i)
+        if (request.all || (i < request.selected.size() && request.selected[i]))
+            extractNames.push_back(request.listed[i]);
+    if (extractNames.empty()) return PK_FIND;
+    // The engine takes the names as patterns; a stored name with wildcard characters must
+    // match itself only.
+    std::vector<std::string> patterns;
+    patterns.reserve(extractNames.size());
+    for (const std::string& name : extractNames) patterns.push_back(LiteralPattern(name));
+
+    int result = PK_OK;
+    Run(runner, [&] {
+        for (std::size_t start = 0; start < patterns.size(); start += kMaxNamesPerCall) {
+            std::size_t end = std::min(patterns.size(), start + kMaxNamesPerCall);
+            NameArray batch(patterns.begin() + static_cast<std::ptrdiff_t>(start),
+                            patterns.begin() + static_cast<std::ptrdiff_t>(end));
+            int r =
+                unzip.Wiz_SingleEntryUnzip(batch.Count(), batch.Data(), 0, nullptr, &dcl, &table);
+            if (result == PK_OK) result = r;
+        }
+    });
+    CaptureDescription = false;
+    return result;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,722 @@
+// The unzip library: lists, tests, extracts to memory or to a folder.
+//
+// Extraction never writes outside the target folder: stored names are cleaned to relative
+// components, every existing folder on the way is checked (a symbolic link is followed only
+// when it leads to a folder inside the target), and each file is written to a temporary
+// file beside its final name and renamed over it, so an existing link is replaced rather
+// than followed and a failed entry never replaces a good file. A missing target folder is
+// created, as the command-line unzip does.
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ZipNames.h"
+#include "ZipReader.h"
+#include "infozip_api.h"
+
+#define IZ_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using izcommon::CentralEntry;
+using Reader = izcommon::ZipArchiveReader;
+using DataStatus = Reader::DataStatus;
+
+// Higher rank wins when several entries report different problems.
+int Rank(int code) {
+    switch (code) {
+        case PK_OK:
+            return 0;
+        case PK_WARN:
+            return 1;
+        case IZ_BADPWD:
+            return 2;
+        case IZ_UNSUP:
+            return 3;
+        case PK_ERR:
+            return 4;
+        case PK_DISK:
+            return 5;
+        default:
+            return 6;
+    }
+}
+
+ulg Saturate(uint64_t value) {
+    return value > 0xffffffffu ? 0xffffffffu : static_cast<ulg>(value);
+}
+
+unsigned PercentSaved(uint64_t size, uint64_t compSize) {
+    if (size == 0 || compSize > size) return 0;
+    return static_cast<unsigned>((size - compSize) * 100 / size);
+}
+
+void MethodText(const CentralEntry& e, char* out, size_t size) {
+    static const char kDeflateKinds[] = {'N', 'X', 'F', 'S'};
+    switch (e.method) {
+        case 0:
+            std::snprintf(out, size, "Stored");
+            break;
+        case 1:
+            std::snprintf(out, size, "Shrunk");
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            std::snprintf(out, size, "Reduce%d", e.method - 1);
+            break;
+        case 6:
+            std::snprintf(out, size, "Implode");
+            break;
+        case 8:
+            std::snprintf(out, size, "Defl:%c", kDeflateKinds[(e.flags >> 1) & 3]);
+            break;
+        case 9:
+            std::snprintf(out, size, "Def64#");
+            break;
+        case 12:
+            std::snprintf(out, size, "BZip2");
+            break;
+        case 14:
+            std::snprintf(out, size, "LZMA");
+            break;
+        case 93:
+            std::snprintf(out, size, "Zstd");
+            break;
+        case 95:
+            std::snprintf(out, size, "XZ");
+            break;
+        case 98:
+            std::snprintf(out, size, "PPMd");
+            break;
+        case 99:
+            std::snprintf(out, size, "AES");
+            break;
+        default:
+            std::snprintf(out, size, "Unk:%03u", static_cast<unsigned>(e.method));
+            break;
+    }
+}
+
+class Matcher {
+  public:
+    Matcher(int includeCount, char** include, int excludeCount, char** exclude, bool ignoreCase)
+        : ignoreCase_(ignoreCase) {
+        Collect(includeCount, include, &include_);
+        Collect(excludeCount, exclude, &exclude_);
+    }
+
+    bool Matches(std::string_view name) const {
+        if (!include_.empty() && std::none_of(include_.begin(), include_.end(),
+                                              [&](const Pattern& p) { return One(p, name); }))
+            return false;
+        return std::none_of(exclude_.begin(), exclude_.end(),
+                            [&](const Pattern& p) { return One(p, name); });
+    }
+
+  private:
+    struct Pattern {
+        std::string text;
+        bool wild;
+    };
+
+    static void Collect(int count, char** names, std::vector<Pattern>* out) {
+        if (!names) return;
+        for (int i = 0; i < count; ++i)
+            if (names[i] && *names[i]) out->push_back({names[i], izcommon::HasWildcards(names[i])});
+    }
+
+    bool One(const Pattern& p, std::string_view name) const {
+        if (p.wild) return izcommon::WildMatch(p.text, name, ignoreCase_);
+        return ignoreCase_ ? izcommon::EqualsNoCase(p.text, name) : p.text == name;
+    }
+
+    bool ignoreCase_;
+    std::vector<Pattern> include_;
+    std::vector<Pattern> exclude_;
+};
+
+class Unzipper {
+  public:
+    Unzipper(const DCL& options, USERFUNCTIONS& functions)
+        : opt_(options), uf_(functions), matcherIgnoreCase_(options.C_flag != 0) {}
+    ~Unzipper() {
+        if (targetFd_ >= 0) close(targetFd_);
+    }
+
+    int Run(int ifnc, char** ifnv, int xfnc, char** xfnv);
+
+  private:
+    enum class Walk { kOk, kUnsafe, kFailed };
+    struct FolderStamp {
+        std::vector<std::string> parts;
+        time_t mtime;
+        bool hasMode;
+        mode_t mode;
+    };
+
+    void Info(const std::string& text) {
+        if (opt_.fQuiet == 0) Print(text);
+    }
+    void Error(const std::string& text) {
+        if (opt_.fQuiet <= 1) Print(text);
+    }
+    void Print(const std::string& text) {
+        if (!uf_.print) return;
+        message_.assign(text.begin(), text.end());
+        message_.push_back('\0');
+        uf_.print(message_.data(), static_cast<ulg>(text.size()));
+    }
+    void Report(int code) {
+        if (Rank(code) > Rank(result_)) result_ = code;
+    }
+
+    void List(const CentralEntry& e, std::string_view name);
+    void Process(const CentralEntry& e, std::string_view name);
+    bool ReportData(DataStatus status, std::string_view name);
+    DataStatus ObtainPassword(const CentralEntry& e, std::string_view name, std::string* password);
+    DataStatus ReadEntry(const CentralEntry& e, std::string_view name, const Reader::Sink& sink);
+
+    bool OpenTarget();
+    bool Inside(int fd, std::string* realRelative);
+    Walk OpenFolder(const std::vector<std::string>& parts, size_t count, bool create, int* out);
+    bool ShouldWrite(const std::string& shown, bool exists, const struct stat& existing,
+                     time_t entryTime);
+    void ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts,
+                       const std::string& shown);
+    void ExtractFile(const CentralEntry& e, std::string_view name,
+                     const std::vector<std::string>& parts, const std::string& shown);
+    bool SafeLinkTarget(int dirFd, const std::string& target, std::string* normalized);
+    void StampFolders();
+
+    const DCL& opt_;
+    USERFUNCTIONS& uf_;
+    bool matcherIgnoreCase_;
+    Reader reader_;
+    int result_ = PK_OK;
+    bool stopped_ = false;
+    std::vector<char> message_;
+    std::vector<char> piece_;  // to-memory buffer, NUL-terminated after each piece
+    std::string listName_;
+
+    std::string password_;
+    bool havePassword_ = false;
+    bool passwordWorked_ = false;
+    bool passwordGaveUp_ = false;
+    bool replaceAll_ = false;
+    bool replaceNone_ = false;
+
+    std::string targetShown_;  // the target folder as given, for messages and questions
+    int targetFd_ = -1;
+    bool targetFailed_ = false;
+    std::string targetReal_;
+    std::vector<FolderStamp> folders_;
+};
+
+int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
+    switch (reader_.Open(opt_.lpszZipFN)) {
+        case Reader::OpenStatus::kOk:
+            break;
+        case Reader::OpenStatus::kDamaged:
+            Error(std::string("error: damaged central directory in ") + opt_.lpszZipFN + "\n");
+            return PK_BADERR;
+        default:
+            Error(std::string("error: cannot find or open zip archive ") + opt_.lpszZipFN + "\n");
+            return PK_NOZIP;
+    }
+    uf_.cchComment = static_cast<ush>(std::min<size_t>(reader_.Comment().size(), 0xffff));
+    if (opt_.nzflag && !reader_.Comment().empty() && opt_.fQuiet < 2)
+        Print(std::string(reader_.Comment()) + "\n");
+
+    Matcher matcher(ifnc, ifnv, xfnc, xfnv, matcherIgnoreCase_);
+    uint64_t matched = 0, sumSize = 0, sumComp = 0;
+    CentralEntry e;
+    std::string scratch;
+    while (!stopped_ && reader_.Next(&e)) {
+        std::string_view name = e.Name(&scratch);
+        if (!matcher.Matches(name)) continue;
+        ++matched;
+        sumSize += e.size;
+        sumComp += e.compSize;
+        if (opt_.nvflag)
+            List(e, name);
+        else
+            Process(e, name);
+    }
+    if (!folders_.empty()) StampFolders();
+
+    uf_.TotalSize = Saturate(sumSize);
+    uf_.TotalSizeComp = Saturate(sumComp);
+    uf_.CompFactor = static_cast<int>(PercentSaved(sumSize, sumComp));
+    uf_.NumMembers = static_cast<unsigned>(std::min<uint64_t>(matched, UINT_MAX));
+    if (stopped_) return IZ_CTRLC;
+    if (matched == 0) {
+        Error("caution: no entry matched\n");
+        return PK_FIND;
+    }
+    return result_;
+}
+
+void Unzipper::List(const CentralEntry& e, std::string_view name) {
+    if (!uf_.SendApplicationMessage) return;
+    listName_.assign(name);
+    char method[16];
+    MethodText(e, method, sizeof method);
+    uint32_t date = e.dosTime >> 16, time = e.dosTime & 0xffff;
+    unsigned year = (1980 + (date >> 9)) % 100;
+    uf_.SendApplicationMessage(Saturate(e.size), Saturate(e.compSize),
+                               PercentSaved(e.size, e.compSize), (date >> 5) & 0x0f, date & 0x1f,
+                               year, time >> 11, (time >> 5) & 0x3f, ' ', listName_.data(), method,
+                               e.crc, e.IsEncrypted() ? 'E' : ' ');
+}
+
+DataStatus Unzipper::ObtainPassword(const CentralEntry& e, std::string_view name,
+                                    std::string* password) {
+    if (havePassword_) {
+        DataStatus s = reader_.CheckPassword(e, password_);
+        if (s == DataStatus::kOk) {
+            *password = password_;
+            return s;
+        }
+        if (s != DataStatus::kBadPassword) return s;
+    }
+    // Ask once; ask again only when the previous answer opened other entries (archives
+    // may use several passwords), never twice for a password that opened nothing.
+    if (passwordGaveUp_ || !uf_.password || (havePassword_ && !passwordWorked_))
+        return DataStatus::kBadPassword;
+    char buffer[81] = {};
+    std::string shown(name);
+    uf_.password(buffer, sizeof buffer, "Enter password", shown.c_str());
+    buffer[sizeof buffer - 1] = '\0';
+    password_ = buffer;
+    havePassword_ = true;
+    passwordWorked_ = false;
+    if (password_.empty()) {
+        passwordGaveUp_ = true;
+        return DataStatus::kBadPassword;
+    }
+    DataStatus s = reader_.CheckPassword(e, password_);
+    if (s == DataStatus::kOk) *password = password_;
+    return s;
+}
+
+DataStatus Unzipper::ReadEntry(const CentralEntry& e, std::string_view name,
+                               const Reader::Sink& sink) {
+    std::string password;
+    if (e.IsEncrypted()) {
+        DataStatus s = ObtainPassword(e, name, &password);
+        if (s != DataStatus::kOk) return s;
+    }
+    DataStatus s = reader_.ReadData(e, password, sink);
+    if (e.IsEncrypted()) {
+        // A wrong password passes the one-byte check now and then; the data then fails.
+        if (s == DataStatus::kBadData) return DataStatus::kBadPassword;
+        if (s == DataStatus::kOk) passwordWorked_ = true;
+    }
+    return s;
+}
+
+// Reports a failed entry; true when the entry was fine.
+bool Unzipper::ReportData(DataStatus status, std::string_view name) {
+    std::string shown(name);
+    switch (status) {
+        case DataStatus::kOk:
+            return true;
+        case DataStatus::kBadPassword:
+            Error("   skipping: " + shown + "  incorrect password\n");
+            Report(IZ_BADPWD);
+            break;
+        case DataStatus::kUnsupported:
+            Error("   skipping: " + shown + "  unsupported compression or encryption\n");
+            Report(IZ_UNSUP);
+            break;
+        case DataStatus::kBadData:
+            Error("error: bad CRC or damaged data: " + shown + "\n");
+            Report(PK_ERR);
+            break;
+        case DataStatus::kSinkFailed:
+            Error("error: write failed: " + shown + "\n");
+            Report(PK_DISK);
+            break;
+    }
+    return false;
+}
+
+void Unzipper::Process(const CentralEntry& e, std::string_view name) {
+    std::string shown(name);
+    if (uf_.ServCallBk && uf_.ServCallBk(shown.c_str(), Saturate(e.size)) != 0) {
+        stopped_ = true;
+        return;
+    }
+    bool isFolderEntry = !name.empty() && (name.back() == '/' || name.back() == '\\');
+
+    if (opt_.ncflag) {
+        if (isFolderEntry) return;
+        std::vector<char>& piece = piece_;
+        piece.resize(Reader::kChunk + 1);
+        ReportData(ReadEntry(e, name,
+                             [&](const char* data, size_t length) {
+                                 std::memcpy(piece.data(), data, length);
+                                 piece[length] = '\0';
+                                 if (uf_.print) uf_.print(piece.data(), static_cast<ulg>(length));
+                                 return true;
+                             }),
+                   name);
+        return;
+    }
+    if (opt_.ntflag) {
+        if (isFolderEntry) return;
+        if (ReportData(ReadEntry(e, name, [](const char*, size_t) { return true; }), name))
+            Info("    testing: " + shown + "   OK\n");
+        return;
+    }
+
+    if (!OpenTarget()) return;
+    std::vector<std::string> parts;
+    bool isDir = false;
+    izcommon::SplitStoredName(name, opt_.SpaceToUnderscore != 0, &parts, &isDir);
+    if (parts.empty()) {
+        Error("   skipping: \"" + shown + "\"  no usable name\n");
+        Report(PK_WARN);
+        return;
+    }
+    if (isDir) {
+        if (!opt_.ndflag) return;
+    } else if (!opt_.ndflag) {
+        parts.erase(parts.begin(), parts.end() - 1);
+    }
+    std::string relative;
+    for (const std::string& part : parts) {
+        if (!relative.empty()) relative += '/';
+        relative += part;
+    }
+    std::string shownPath = targetShown_.empty() ? relative : targetShown_ + "/" + relative;
+    if (isDir)
+        ExtractFolder(e, parts, shownPath);
+    else
+        ExtractFile(e, name, parts, shownPath);
+}
+
+bool Unzipper::OpenTarget() {
+    if (targetFd_ >= 0) return true;
+    if (targetFailed_) {
+        Report(PK_DISK);
+        return false;
+    }
+    std::string dir = opt_.lpszExtractDir ? opt_.lpszExtractDir : "";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    targetShown_ = dir;
+    if (dir.empty()) dir = ".";
+    // Create the folder and its missing parents.
+    for (size_t i = 1; i <= dir.size(); ++i) {
+        if (i < dir.size() && dir[i] != '/') continue;
+        std::string prefix = dir.substr(0, i);
+        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) break;
+    }
+    targetFd_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    char* real = targetFd_ >= 0 ? realpath(dir.c_str(), nullptr) : nullptr;
+    if (!real) {
+        Error("error: cannot create extraction folder " + dir + "\n");
+        if (targetFd_ >= 0) close(targetFd_);
+        targetFd_ = -1;
+        targetFailed_ = true;
+        Report(PK_DISK);
+        return false;
+    }
+    targetReal_ = real;
+    std::free(real);
+    return true;
+}
+
+// Whether an open folder lies inside the target; gives its path relative to the target.
+bool Unzipper::Inside(int fd, std::string* realRelative) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char path[PATH_MAX + 1];
+    ssize_t n = readlink(link, path, PATH_MAX);
+    if (n <= 0) return false;
+    std::string real(path, static_cast<size_t>(n));
+    if (real == targetReal_) {
+        if (realRelative) realRelative->clear();
+        return true;
+    }
+    std::string prefix = targetReal_ == "/" ? "/" : targetReal_ + "/";
+    if (real.compare(0, prefix.size(), prefix) != 0) return false;
+    if (realRelative) *realRelative = real.substr(prefix.size());
+    return true;
+}
+
+Unzipper::Walk Unzipper::OpenFolder(const std::vector<std::string>& parts, size_t count,
+                                    bool create, int* out) {
+    int fd = fcntl(targetFd_, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Walk::kFailed;
+    for (size_t i = 0; i < count; ++i) {
+        const char* part = parts[i].c_str();
+        struct stat st;
+        int next = -1;
+        if (fstatat(fd, part, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT || !create || (mkdirat(fd, part, 0777) != 0 && errno != EEXIST)) {
+                close(fd);
+                return Walk::kFailed;
+            }
+            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } else if (S_ISLNK(st.st_mode)) {
+            // A link is used only when it leads to a folder inside the target.
+            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (next < 0 || !Inside(next, nullptr)) {
+                if (next >= 0) close(next);
+                close(fd);
+                return Walk::kUnsafe;
+            }
+        } else if (S_ISDIR(st.st_mode)) {
+            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        close(fd);
+        if (next < 0) return Walk::kFailed;
+        fd = next;
+    }
+    *out = fd;
+    return Walk::kOk;
+}
+
+bool Unzipper::ShouldWrite(const std::string& shown, bool exists, const struct stat& existing,
+                           time_t entryTime) {
+    bool newer = exists && izcommon::UnixToDos(entryTime) > izcommon::UnixToDos(existing.st_mtime);
+    if (opt_.nfflag) return exists && newer;
+    if (opt_.ExtractOnlyNewer) return !exists || newer;
+    if (!exists || opt_.noflag || replaceAll_) return true;
+    if (replaceNone_ || !opt_.PromptToOverwrite || !uf_.replace) return false;
+    std::vector<char> question(shown.begin(), shown.end());
+    question.resize(std::max<size_t>(question.size() + 1, PATH_MAX), '\0');
+    int answer = uf_.replace(question.data());
+    if (answer == IDM_REPLACE_ALL) replaceAll_ = true;
+    if (answer == IDM_REPLACE_NONE) replaceNone_ = true;
+    return answer != 0 && answer != IDM_REPLACE_NO && answer != IDM_REPLACE_NONE;
+}
+
+void Unzipper::ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts,
+                             const std::string& shown) {
+    int fd;
+    Walk walk = OpenFolder(parts, parts.size(), true, &fd);
+    if (walk == Walk::kUnsafe) {
+        Error("   skipping: " + shown + "/  leads outside the extraction folder\n");
+        Report(PK_WARN);
+        return;
+    }
+    if (walk == Walk::kFailed) {
+        Error("error: cannot create folder " + shown + "\n");
+        Report(PK_DISK);
+        return;
+    }
+    close(fd);
+    uint32_t mode = 0;
+    bool hasMode = e.UnixMode(&mode);
+    folders_.push_back({parts, e.ModTime(), hasMode, static_cast<mode_t>(mode & 0777)});
+    Info("   creating: " + shown + "/\n");
+}
+
+// Folder times and modes are set last: writing files into a folder changes its time.
+void Unzipper::StampFolders() {
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+        int fd;
+        if (OpenFolder(it->parts, it->parts.size(), false, &fd) != Walk::kOk) continue;
+        struct timespec times[2] = {{it->mtime, 0}, {it->mtime, 0}};
+        futimens(fd, times);
+        if (it->hasMode) fchmod(fd, it->mode);
+        close(fd);
+    }
+}
+
+// A link may point only at relative places inside the target, judged from the real
+// location of its folder. The target is rewritten in normal form ("a/../b" becomes "b"),
+// so the kernel never resolves a ".." through another link.
+bool Unzipper::SafeLinkTarget(int dirFd, const std::string& target, std::string* normalized) {
+    if (target.empty() || target[0] == '/' || target.find('\0') != std::string::npos) return false;
+    std::string folder;
+    if (!Inside(dirFd, &folder)) return false;
+    // The real path has no "." or ".." parts; split it on '/' only.
+    std::vector<std::string> stack;
+    for (size_t start = 0; start < folder.size();) {
+        size_t end = folder.find('/', start);
+        if (end == std::string::npos) end = folder.size();
+        if (end > start) stack.push_back(folder.substr(start, end - start));
+        start = end + 1;
+    }
+    size_t base = stack.size(), lowest = stack.size();
+    size_t start = 0;
+    for (size_t i = 0; i <= target.size(); ++i) {
+        if (i < target.size() && target[i] != '/') continue;
+        std::string part = target.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (stack.empty()) return false;
+            stack.pop_back();
+            lowest = std::min(lowest, stack.size());
+        } else {
+            stack.push_back(part);
+        }
+    }
+    // Folders the link passes through must not be links that lead outside.
+    std::string path = targetReal_;
+    for (size_t i = 0; i + 1 < stack.size(); ++i) {
+        path += "/" + stack[i];
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+        char* real = realpath(path.c_str(), nullptr);
+        bool inside = real && (std::string(real) == targetReal_ ||
+                               std::string(real).rfind(targetReal_ + "/", 0) == 0);
+        std::free(real);
+        if (!inside) return false;
+    }
+    normalized->clear();
+    for (size_t i = lowest; i < base; ++i) *normalized += "../";
+    for (size_t i = lowest; i < stack.size(); ++i) *normalized += stack[i] + "/";
+    if (normalized->empty())
+        *normalized = ".";
+    else
+        normalized->pop_back();
+    return true;
+}
+
+void Unzipper::ExtractFile(const CentralEntry& e, std::string_view name,
+                           const std::vector<std::string>& parts, const std::string& shown) {
+    int dirFd;
+    Walk walk = OpenFolder(parts, parts.size() - 1, true, &dirFd);
+    if (walk == Walk::kUnsafe) {
+        Error("   skipping: " + shown + "  leads outside the extraction folder\n");
+        Report(PK_WARN);
+        return;
+    }
+    if (walk == Walk::kFailed) {
+        Error("error: cannot create folder for " + shown + "\n");
+        Report(PK_DISK);
+        return;
+    }
+    const std::string& leaf = parts.back();
+    struct stat existing {};
+    bool exists = fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    time_t mtime = e.ModTime();
+    if (!ShouldWrite(shown, exists, existing, mtime)) {
+        close(dirFd);
+        return;
+    }
+    if (exists && S_ISDIR(existing.st_mode)) {
+        Error("error: a folder is in the way of " + shown + "\n");
+        Report(PK_DISK);
+        close(dirFd);
+        return;
+    }
+
+    // A temporary name next to the final one, so the rename stays on one file system.
+    std::string temp;
+    auto makeTempName = [&] {
+        temp = "." + leaf.substr(0, std::min<size_t>(leaf.size(), 200)) + ".tv" +
+               izcommon::RandomToken(6);
+    };
+
+    if (e.IsSymlink()) {
+        std::string target;
+        DataStatus s = ReadEntry(e, name, [&](const char* data, size_t length) {
+            target.append(data, length);
+            return target.size() <= PATH_MAX;
+        });
+        std::string normalized;
+        if (s == DataStatus::kSinkFailed ||
+            (s == DataStatus::kOk && !SafeLinkTarget(dirFd, target, &normalized))) {
+            Error("   skipping: " + shown + "  link leads outside the extraction folder\n");
+            Report(PK_WARN);
+        } else if (ReportData(s, name)) {
+            bool made = false;
+            for (int attempt = 0; attempt < 100 && !made; ++attempt) {
+                makeTempName();
+                if (symlinkat(normalized.c_str(), dirFd, temp.c_str()) == 0)
+                    made = true;
+                else if (errno != EEXIST)
+                    break;
+            }
+            if (!made || renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) {
+                if (made) unlinkat(dirFd, temp.c_str(), 0);
+                Error("error: cannot create link " + shown + "\n");
+                Report(PK_DISK);
+            } else {
+                struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+                utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW);
+                Info("    linking: " + shown + " -> " + normalized + "\n");
+            }
+        }
+        close(dirFd);
+        return;
+    }
+
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        makeTempName();
+        fd =
+            openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        Error("error: cannot create " + shown + "\n");
+        Report(PK_DISK);
+        close(dirFd);
+        return;
+    }
+    DataStatus s = ReadEntry(e, name, [&](const char* data, size_t length) {
+        while (length > 0) {
+            ssize_t n = write(fd, data, length);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            data += n;
+            length -= static_cast<size_t>(n);
+        }
+        return true;
+    });
+    uint32_t mode = 0;
+    mode_t perms = e.UnixMode(&mode) ? static_cast<mode_t>(mode & 0777) : 0644;
+    struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    bool ok = s == DataStatus::kOk && fchmod(fd, perms) == 0 && futimens(fd, times) == 0;
+    if (close(fd) != 0) ok = false;
+    if (ok && renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) ok = false;
+    if (!ok) {
+        unlinkat(dirFd, temp.c_str(), 0);
+        if (ReportData(s, name)) {
+            Error("error: cannot write " + shown + "\n");
+            Report(PK_DISK);
+        }
+    } else {
+        Info((e.method == 0 ? " extracting: " : "  inflating: ") + shown + "\n");
+    }
+    close(dirFd);
+}
+
+}  // namespace
+
+IZ_EXPORT int Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, LPDCL dcl,
+                                   LPUSERFUNCTIONS uf) {
+    if (!dcl || !uf || !dcl->lpszZipFN || !*dcl->lpszZipFN || ifnc < 0 || xfnc < 0) return PK_PARAM;
+    uf->TotalSizeComp = 0;
+    uf->TotalSize = 0;
+    uf->CompFactor = 0;
+    uf->NumMembers = 0;
+    uf->cchComment = 0;
+    try {
+        Unzipper unzipper(*dcl, *uf);
+        return unzipper.Run(ifnc, ifnv, xfnc, xfnv);
+    } catch (const std::bad_alloc&) {
+        return PK_MEM;
+    } catch (...) {
+        return PK_ERR;
+    }
+}

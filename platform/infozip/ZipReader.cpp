@@ -1,0 +1,443 @@
+#include "ZipReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "ZipNames.h"
+
+namespace izcommon {
+
+namespace {
+
+constexpr uint32_t kLocalSig = 0x04034b50;
+constexpr uint32_t kCentralSig = 0x02014b50;
+constexpr uint32_t kEndSig = 0x06054b50;
+constexpr uint32_t kEnd64Sig = 0x06064b50;
+constexpr uint32_t kEnd64LocatorSig = 0x07064b50;
+constexpr size_t kCentralFixed = 46;
+constexpr size_t kEndFixed = 22;
+
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint64_t Get64(const uint8_t* p) {
+    return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
+
+// Finds one extra field by id; false when absent or malformed.
+bool FindExtra(std::string_view extra, uint16_t id, std::string_view* data) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(extra.data());
+    size_t pos = 0;
+    while (pos + 4 <= extra.size()) {
+        uint16_t fieldId = Get16(p + pos);
+        uint16_t length = Get16(p + pos + 2);
+        if (pos + 4 + length > extra.size()) return false;
+        if (fieldId == id) {
+            *data = extra.substr(pos + 4, length);
+            return true;
+        }
+        pos += 4 + length;
+    }
+    return false;
+}
+
+// Traditional PKWARE decryption.
+class TraditionalKeys {
+  public:
+    explicit TraditionalKeys(const std::string& password) : table_(get_crc_table()) {
+        for (unsigned char c : password) Update(c);
+    }
+    uint8_t Decrypt(uint8_t c) {
+        uint32_t t = (k2_ & 0xffff) | 2;
+        uint8_t plain = c ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+        Update(plain);
+        return plain;
+    }
+    void Decrypt(uint8_t* data, size_t length) {
+        for (size_t i = 0; i < length; ++i) data[i] = Decrypt(data[i]);
+    }
+
+  private:
+    uint32_t Crc(uint32_t crc, uint8_t b) const { return table_[(crc ^ b) & 0xff] ^ (crc >> 8); }
+    void Update(uint8_t c) {
+        k0_ = Crc(k0_, c);
+        k1_ = (k1_ + (k0_ & 0xff)) * 134775813u + 1;
+        k2_ = Crc(k2_, static_cast<uint8_t>(k1_ >> 24));
+    }
+    const z_crc_t* table_;
+    uint32_t k0_ = 0x12345678, k1_ = 0x23456789, k2_ = 0x34567890;
+};
+
+}  // namespace
+
+std::string_view CentralEntry::Name(std::string* scratch) const {
+    if (flags & 0x800) return rawName;
+    std::string_view unicode;
+    if (FindExtra(extra, 0x7075, &unicode) && unicode.size() >= 5 && unicode[0] == 1) {
+        uint32_t stored = Get32(reinterpret_cast<const uint8_t*>(unicode.data() + 1));
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(fullRawName.data()),
+                          static_cast<uInt>(fullRawName.size()));
+        std::string_view name = unicode.substr(5);
+        name = name.substr(0, std::min(name.size(), name.find('\0')));
+        if (stored == crc && !name.empty() && IsValidUtf8(name)) return name;
+    }
+    if (IsValidUtf8(rawName)) return rawName;
+    Cp437ToUtf8(rawName, scratch);
+    return *scratch;
+}
+
+bool CentralEntry::UnixMode(uint32_t* mode) const {
+    unsigned host = madeBy >> 8;
+    uint32_t bits = externalAttrs >> 16;
+    if ((host != 3 && host != 19) || bits == 0) return false;
+    *mode = bits;
+    return true;
+}
+
+bool CentralEntry::IsSymlink() const {
+    uint32_t mode;
+    return UnixMode(&mode) && (mode & S_IFMT) == S_IFLNK;
+}
+
+time_t CentralEntry::ModTime() const {
+    std::string_view stamp;
+    if (FindExtra(extra, 0x5455, &stamp) && stamp.size() >= 5 && (stamp[0] & 1))
+        return static_cast<time_t>(
+            static_cast<int32_t>(Get32(reinterpret_cast<const uint8_t*>(stamp.data() + 1))));
+    return DosToUnix(dosTime);
+}
+
+ZipArchiveReader::~ZipArchiveReader() {
+    if (libzip_) zip_discard(libzip_);
+    if (fd_ >= 0) close(fd_);
+}
+
+bool ZipArchiveReader::ReadAt(uint64_t offset, void* buffer, size_t length) const {
+    if (offset > fileSize_ || length > fileSize_ - offset) return false;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (length > 0) {
+        ssize_t n = pread(fd_, out, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out += n;
+        offset += static_cast<uint64_t>(n);
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ZipArchiveReader::OpenStatus ZipArchiveReader::Open(const char* path) {
+    path_ = path;
+    // Non-blocking, so a FIFO given as the archive cannot hang the call.
+    fd_ = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) return OpenStatus::kNotFound;
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return OpenStatus::kNotZip;
+    fileSize_ = static_cast<uint64_t>(st.st_size);
+    if (fileSize_ < kEndFixed) return OpenStatus::kNotZip;
+
+    // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
+    size_t tailSize = static_cast<size_t>(std::min<uint64_t>(fileSize_, kEndFixed + 0xffff));
+    std::vector<uint8_t> tail(tailSize);
+    uint64_t tailStart = fileSize_ - tailSize;
+    if (!ReadAt(tailStart, tail.data(), tailSize)) return OpenStatus::kNotZip;
+    size_t end = std::string_view::npos;
+    for (size_t i = tailSize - kEndFixed + 1; i-- > 0;) {
+        if (Get32(&tail[i]) == kEndSig && i + kEndFixed + Get16(&tail[i + 20]) <= tailSize) {
+            end = i;
+            break;
+        }
+    }
+    if (end == std::string_view::npos) return OpenStatus::kNotZip;
+    const uint8_t* eocd = &tail[end];
+    uint64_t endPos = tailStart + end;
+    comment_.assign(reinterpret_cast<const char*>(eocd + kEndFixed), Get16(eocd + 20));
+
+    uint64_t total = Get16(eocd + 10);
+    uint64_t dirSize = Get32(eocd + 12);
+    uint64_t dirOffset = Get32(eocd + 16);
+    uint64_t dirEnd = endPos;
+    bool zip64 = false;
+    uint8_t locator[20];
+    if (endPos >= 20 && ReadAt(endPos - 20, locator, 20) && Get32(locator) == kEnd64LocatorSig) {
+        uint8_t end64[56];
+        uint64_t candidates[2] = {Get64(locator + 8), endPos >= 76 ? endPos - 76 : UINT64_MAX};
+        for (uint64_t at : candidates) {
+            if (at != UINT64_MAX && ReadAt(at, end64, sizeof end64) && Get32(end64) == kEnd64Sig) {
+                total = Get64(end64 + 32);
+                dirSize = Get64(end64 + 40);
+                dirOffset = Get64(end64 + 48);
+                dirEnd = at;
+                zip64 = true;
+                break;
+            }
+        }
+    }
+    if (dirSize > dirEnd) return OpenStatus::kDamaged;
+    if (total > dirSize / kCentralFixed + 0x10000) return OpenStatus::kDamaged;
+
+    // Where the directory really starts: at the recorded offset, or right before the end
+    // records when something was put in front of the archive.
+    auto startsDirectory = [&](uint64_t at) {
+        uint8_t sig[4];
+        return dirSize == 0 || (dirSize >= 4 && ReadAt(at, sig, 4) && Get32(sig) == kCentralSig);
+    };
+    uint64_t dirStart;
+    if (dirOffset <= fileSize_ && dirSize <= fileSize_ - dirOffset && startsDirectory(dirOffset)) {
+        dirStart = dirOffset;
+        shift_ = 0;
+    } else if (startsDirectory(dirEnd - dirSize)) {
+        dirStart = dirEnd - dirSize;
+        shift_ = static_cast<int64_t>(dirStart) - static_cast<int64_t>(dirOffset);
+    } else {
+        return OpenStatus::kDamaged;
+    }
+
+    directory_.resize(static_cast<size_t>(dirSize));
+    if (dirSize > 0 && !ReadAt(dirStart, directory_.data(), directory_.size()))
+        return OpenStatus::kDamaged;
+
+    // Check every record once, so walking later needs no bounds failures.
+    uint64_t parsed = 0;
+    size_t pos = 0;
+    while (pos + 4 <= directory_.size() && Get32(&directory_[pos]) == kCentralSig) {
+        if (pos + kCentralFixed > directory_.size()) return OpenStatus::kDamaged;
+        const uint8_t* r = &directory_[pos];
+        size_t length = kCentralFixed + Get16(r + 28) + Get16(r + 30) + Get16(r + 32);
+        if (pos + length > directory_.size()) return OpenStatus::kDamaged;
+        pos += length;
+        ++parsed;
+    }
+    // Old writers let the 16-bit count wrap past 65535 entries.
+    if (parsed != total && (zip64 || parsed < total || (parsed & 0xffff) != (total & 0xffff)))
+        return OpenStatus::kDamaged;
+    count_ = parsed;
+    Rewind();
+    return OpenStatus::kOk;
+}
+
+void ZipArchiveReader::Rewind() {
+    cursor_ = 0;
+    nextIndex_ = 0;
+}
+
+bool ZipArchiveReader::Next(CentralEntry* e) {
+    if (nextIndex_ >= count_) return false;
+    const uint8_t* r = &directory_[cursor_];
+    size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30), commentLength = Get16(r + 32);
+    e->index = nextIndex_++;
+    e->madeBy = Get16(r + 4);
+    e->flags = Get16(r + 8);
+    e->method = Get16(r + 10);
+    e->dosTime = (static_cast<uint32_t>(Get16(r + 14)) << 16) | Get16(r + 12);
+    e->crc = Get32(r + 16);
+    e->compSize = Get32(r + 20);
+    e->size = Get32(r + 24);
+    e->externalAttrs = Get32(r + 38);
+    e->localOffset = Get32(r + 42);
+    const char* name = reinterpret_cast<const char*>(r + kCentralFixed);
+    e->fullRawName = std::string_view(name, nameLength);
+    const void* nul = std::memchr(name, 0, nameLength);
+    e->rawName = std::string_view(
+        name, nul ? static_cast<size_t>(static_cast<const char*>(nul) - name) : nameLength);
+    e->extra = std::string_view(name + nameLength, extraLength);
+    cursor_ += kCentralFixed + nameLength + extraLength + commentLength;
+
+    // Values that did not fit in 32 bits follow in the zip64 field, in this order.
+    std::string_view z64;
+    if ((e->size == 0xffffffff || e->compSize == 0xffffffff || e->localOffset == 0xffffffff) &&
+        FindExtra(e->extra, 0x0001, &z64)) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(z64.data());
+        size_t at = 0;
+        for (uint64_t* field : {&e->size, &e->compSize, &e->localOffset}) {
+            if (*field != 0xffffffff) continue;
+            if (at + 8 > z64.size()) break;
+            *field = Get64(p + at);
+            at += 8;
+        }
+    }
+    return true;
+}
+
+bool ZipArchiveReader::IsNative(const CentralEntry& e) const {
+    if (e.method != 0 && e.method != 8) return false;
+    // Strong encryption (bit 6) and AES (method 99, caught above) are left to libzip.
+    return !(e.flags & 0x40);
+}
+
+ZipArchiveReader::DataStatus ZipArchiveReader::DataStart(const CentralEntry& e,
+                                                         uint64_t* start) const {
+    uint8_t local[30];
+    int64_t at = static_cast<int64_t>(e.localOffset) + shift_;
+    if (at < 0 || !ReadAt(static_cast<uint64_t>(at), local, sizeof local) ||
+        Get32(local) != kLocalSig)
+        return DataStatus::kBadData;
+    uint64_t data = static_cast<uint64_t>(at) + 30 + Get16(local + 26) + Get16(local + 28);
+    if (data > fileSize_ || e.compSize > fileSize_ - data) return DataStatus::kBadData;
+    *start = data;
+    return DataStatus::kOk;
+}
+
+ZipArchiveReader::DataStatus ZipArchiveReader::CheckPassword(const CentralEntry& e,
+                                                             const std::string& password) {
+    if (!e.IsEncrypted()) return DataStatus::kOk;
+    return IsNative(e) ? ReadNative(e, password, nullptr) : ReadWithLibzip(e, password, nullptr);
+}
+
+ZipArchiveReader::DataStatus ZipArchiveReader::ReadData(const CentralEntry& e,
+                                                        const std::string& password,
+                                                        const Sink& sink) {
+    return IsNative(e) ? ReadNative(e, password, &sink) : ReadWithLibzip(e, password, &sink);
+}
+
+// With a null sink only the password is checked.
+ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
+                                                          const std::string& password,
+                                                          const Sink* sink) {
+    uint64_t pos;
+    if (DataStatus s = DataStart(e, &pos); s != DataStatus::kOk) return s;
+    uint64_t remaining = e.compSize;
+
+    std::unique_ptr<TraditionalKeys> keys;
+    if (e.IsEncrypted()) {
+        if (password.empty()) return DataStatus::kBadPassword;
+        uint8_t header[12];
+        if (remaining < 12 || !ReadAt(pos, header, 12)) return DataStatus::kBadData;
+        keys = std::make_unique<TraditionalKeys>(password);
+        keys->Decrypt(header, 12);
+        // The last header byte repeats the CRC's top byte, or the time's high byte when the
+        // sizes follow the data.
+        bool ok = header[11] == static_cast<uint8_t>(e.crc >> 24) ||
+                  ((e.flags & 8) && header[11] == static_cast<uint8_t>(e.dosTime >> 8));
+        if (!ok) return DataStatus::kBadPassword;
+        pos += 12;
+        remaining -= 12;
+    }
+    if (!sink) return DataStatus::kOk;
+
+    // Buffers are kept across entries: reading many small entries allocates nothing.
+    std::vector<uint8_t>& in = input_;
+    std::vector<uint8_t>& out = output_;
+    in.resize(65536);
+    out.resize(kChunk);
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t total = 0;
+    auto fill = [&](size_t want, size_t* got) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(remaining, want));
+        if (!ReadAt(pos, in.data(), n)) return false;
+        if (keys) keys->Decrypt(in.data(), n);
+        pos += n;
+        remaining -= n;
+        *got = n;
+        return true;
+    };
+    auto deliver = [&](const uint8_t* data, size_t n) {
+        total += n;
+        if (total > e.size) return DataStatus::kBadData;  // more than the entry claims
+        crc = crc32(crc, data, static_cast<uInt>(n));
+        return (*sink)(reinterpret_cast<const char*>(data), n) ? DataStatus::kOk
+                                                               : DataStatus::kSinkFailed;
+    };
+
+    if (e.method == 0) {
+        while (remaining > 0) {
+            size_t n;
+            if (!fill(kChunk, &n)) return DataStatus::kBadData;
+            if (DataStatus s = deliver(in.data(), n); s != DataStatus::kOk) return s;
+        }
+    } else {
+        z_stream zs{};
+        if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return DataStatus::kBadData;
+        DataStatus status = DataStatus::kOk;
+        for (;;) {
+            if (zs.avail_in == 0 && remaining > 0) {
+                size_t n;
+                if (!fill(in.size(), &n)) {
+                    status = DataStatus::kBadData;
+                    break;
+                }
+                zs.next_in = in.data();
+                zs.avail_in = static_cast<uInt>(n);
+            }
+            zs.next_out = out.data();
+            zs.avail_out = static_cast<uInt>(out.size());
+            int ret = inflate(&zs, Z_NO_FLUSH);
+            size_t produced = out.size() - zs.avail_out;
+            if (produced > 0) {
+                status = deliver(out.data(), produced);
+                if (status != DataStatus::kOk) break;
+            }
+            if (ret == Z_STREAM_END) break;
+            bool stuck = produced == 0 && zs.avail_in == 0 && remaining == 0;
+            if ((ret != Z_OK && ret != Z_BUF_ERROR) || stuck) {
+                status = DataStatus::kBadData;
+                break;
+            }
+        }
+        inflateEnd(&zs);
+        if (status != DataStatus::kOk) return status;
+    }
+    if (total != e.size || crc != e.crc) return DataStatus::kBadData;
+    return DataStatus::kOk;
+}
+
+ZipArchiveReader::DataStatus ZipArchiveReader::ReadWithLibzip(const CentralEntry& e,
+                                                              const std::string& password,
+                                                              const Sink* sink) {
+    if (!libzip_ && !libzipFailed_) {
+        int error = 0;
+        libzip_ = zip_open(path_.c_str(), ZIP_RDONLY, &error);
+        libzipFailed_ = libzip_ == nullptr;
+    }
+    if (!libzip_) return DataStatus::kBadData;
+    // Both walk the same central directory; make sure the index names the same entry.
+    const char* name = zip_get_name(libzip_, e.index, ZIP_FL_ENC_RAW);
+    if (!name || std::string_view(name) != e.rawName) return DataStatus::kBadData;
+    if (e.IsEncrypted() && password.empty()) return DataStatus::kBadPassword;
+    zip_file_t* file = zip_fopen_index_encrypted(libzip_, e.index, 0,
+                                                 e.IsEncrypted() ? password.c_str() : nullptr);
+    if (!file) {
+        switch (zip_error_code_zip(zip_get_error(libzip_))) {
+            case ZIP_ER_NOPASSWD:
+            case ZIP_ER_WRONGPASSWD:
+                return DataStatus::kBadPassword;
+            case ZIP_ER_COMPNOTSUPP:
+            case ZIP_ER_ENCRNOTSUPP:
+                return DataStatus::kUnsupported;
+            default:
+                return DataStatus::kBadData;
+        }
+    }
+    DataStatus status = DataStatus::kOk;
+    if (sink) {
+        std::vector<char> buffer(kChunk);
+        for (;;) {
+            zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
+            if (n < 0) {
+                status = DataStatus::kBadData;
+                break;
+            }
+            if (n == 0) break;
+            if (!(*sink)(buffer.data(), static_cast<size_t>(n))) {
+                status = DataStatus::kSinkFailed;
+                break;
+            }
+        }
+    }
+    zip_fclose(file);
+    return status;
+}
+
+}  // namespace izcommon

@@ -1,0 +1,93 @@
+// Read-only access to a zip archive for the unzip library. The central directory is read
+// once into one buffer and walked in place, so listing or finding one entry among hundreds
+// of thousands costs no per-entry allocation and no time-zone work. Stored and deflated
+// entries (plain or with traditional PKWARE encryption) are decoded here; other methods
+// and encryptions go through libzip, opened only when such an entry is read.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct zip zip_t;
+
+namespace izcommon {
+
+struct CentralEntry {
+    uint64_t index = 0;  // position in the central directory
+    uint16_t madeBy = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint32_t dosTime = 0;  // DOS date in the high 16 bits, time in the low 16 bits
+    uint32_t crc = 0;
+    uint32_t externalAttrs = 0;
+    uint64_t compSize = 0;
+    uint64_t size = 0;
+    uint64_t localOffset = 0;
+    std::string_view rawName;  // as stored, cut at a NUL byte
+    std::string_view fullRawName;
+    std::string_view extra;  // central extra fields
+
+    bool IsEncrypted() const { return (flags & 1) != 0; }
+    // The name as UTF-8: stored UTF-8, the Unicode path field, or CP437 converted into
+    // `scratch`. The view lives as long as the directory buffer and `scratch`.
+    std::string_view Name(std::string* scratch) const;
+    // Unix permission and type bits when the entry was made on a Unix-like system.
+    bool UnixMode(uint32_t* mode) const;
+    bool IsSymlink() const;
+    // Modification time: the extended timestamp when present, else the DOS time.
+    time_t ModTime() const;
+};
+
+class ZipArchiveReader {
+  public:
+    enum class OpenStatus { kOk, kNotFound, kNotZip, kDamaged };
+    enum class DataStatus { kOk, kBadData, kBadPassword, kUnsupported, kSinkFailed };
+    static constexpr size_t kChunk = 32768;
+    using Sink = std::function<bool(const char* data, size_t length)>;
+
+    ZipArchiveReader() = default;
+    ~ZipArchiveReader();
+    ZipArchiveReader(const ZipArchiveReader&) = delete;
+    ZipArchiveReader& operator=(const ZipArchiveReader&) = delete;
+
+    OpenStatus Open(const char* path);
+    uint64_t EntryCount() const { return count_; }
+    std::string_view Comment() const { return comment_; }
+
+    // Walks the central directory from the start.
+    void Rewind();
+    bool Next(CentralEntry* entry);
+
+    // Whether `password` opens an encrypted entry; plain entries always pass.
+    DataStatus CheckPassword(const CentralEntry& entry, const std::string& password);
+    // Delivers the uncompressed bytes in pieces of at most kChunk bytes, then checks the
+    // size and CRC. Nothing is delivered when the password is wrong.
+    DataStatus ReadData(const CentralEntry& entry, const std::string& password, const Sink& sink);
+
+  private:
+    bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    bool IsNative(const CentralEntry& entry) const;
+    DataStatus DataStart(const CentralEntry& entry, uint64_t* start) const;
+    DataStatus ReadNative(const CentralEntry& entry, const std::string& password, const Sink* sink);
+    DataStatus ReadWithLibzip(const CentralEntry& entry, const std::string& password,
+                              const Sink* sink);
+
+    int fd_ = -1;
+    std::string path_;
+    uint64_t fileSize_ = 0;
+    int64_t shift_ = 0;  // bytes in front of the archive (self-extractor stubs)
+    std::vector<uint8_t> directory_;
+    uint64_t count_ = 0;
+    std::string comment_;
+    size_t cursor_ = 0;
+    uint64_t nextIndex_ = 0;
+    std::vector<uint8_t> input_, output_;
+    zip_t* libzip_ = nullptr;
+    bool libzipFailed_ = false;
+};
+
+}  // namespace izcommon

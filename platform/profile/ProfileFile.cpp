@@ -1,0 +1,201 @@
+#include "platform/profile/ProfileFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace tavrin {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = x - 'A' + 'a';
+        if (y >= 'A' && y <= 'Z') y = y - 'A' + 'a';
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) {
+            lines.push_back(text);
+            break;
+        }
+        lines.push_back(text.substr(0, end));
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// "[Name]" → Name; empty optional-like result (false) for other lines.
+bool SectionName(std::string_view line, std::string_view& name) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') return false;
+    std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return false;
+    name = Trim(line.substr(1, close - 1));
+    return true;
+}
+
+bool KeyValue(std::string_view line, std::string_view& key, std::string_view& value) {
+    std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return !key.empty();
+}
+
+std::string CleanValue(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    if (value.size() > ProfileFile::kMaxValueLength)
+        value = value.substr(0, ProfileFile::kMaxValueLength);
+    return std::string(value);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return true;
+}
+
+bool WriteAtomically(const std::string& path, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    struct stat old {};
+    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    fchmod(fd, mode);
+    const char* data = text.data();
+    std::size_t left = text.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t n = write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::Open(const std::string& path) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) return ProfileFile();
+    return FromText(text);
+}
+
+ProfileFile ProfileFile::FromText(std::string_view text) {
+    ProfileFile file;
+    std::string section;
+    bool inSection = false;
+    for (std::string_view line : SplitLines(text)) {
+        std::string_view name, key, value;
+        if (SectionName(line, name)) {
+            section.assign(name);
+            inSection = true;
+        } else if (inSection && KeyValue(line, key, value)) {
+            file.entries_.push_back({section, std::string(key), CleanValue(value)});
+        }
+    }
+    return file;
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+    // The first section of that name holds the keys, as the platform reader does.
+    const std::string* firstSection = nullptr;
+    for (const Entry& e : entries_) {
+        if (!SameName(e.section, section)) continue;
+        if (!firstSection) firstSection = &e.section;
+        if (e.section == *firstSection && SameName(e.key, key)) return e.value;
+    }
+    return std::string(defaultValue);
+}
+
+bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
+    for (const Entry& e : entries_)
+        if (SameName(e.section, section) && SameName(e.key, key)) return true;
+    return false;
+}
+
+bool ProfileFile::WriteString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view value) {
+    std::string text;
+    bool existed = ReadWholeFile(path, text);
+    if (!existed) {
+        struct stat st {};
+        if (stat(path.c_str(), &st) == 0) return false;  // there, but unreadable
+    }
+    std::string eol = text.find("\r\n") != std::string::npos || text.empty() ? "\r\n" : "\n";
+    std::vector<std::string_view> lines = SplitLines(text);
+
+    std::string newLine = std::string(key) + "=" + std::string(value);
+    std::string out;
+    bool inTarget = false, done = false, sectionSeen = false;
+    auto emit = [&](std::string_view line) {
+        out.append(line);
+        out += (!line.empty() && line.back() == '\r') ? "\n" : eol;
+    };
+    for (std::string_view line : lines) {
+        std::string_view name, k, v;
+        if (SectionName(line, name)) {
+            if (inTarget && !done) {  // the key was missing in the section: add it at its end
+                emit(newLine);
+                done = true;
+            }
+            inTarget = !done && SameName(name, section) && !sectionSeen;
+            if (SameName(name, section)) sectionSeen = true;
+            emit(line);
+            continue;
+        }
+        if (inTarget && !done && KeyValue(line, k, v) && SameName(k, key)) {
+            emit(newLine);
+            done = true;
+            continue;
+        }
+        emit(line);
+    }
+    if (!done) {
+        if (!inTarget) emit("[" + std::string(section) + "]");
+        emit(newLine);
+    }
+    return WriteAtomically(path, out);
+}
+
+}  // namespace tavrin

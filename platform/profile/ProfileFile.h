@@ -1,0 +1,42 @@
+// Reader and writer of profile files (tavrin.ini and the language files): section lines
+// "[Name]", then "key=value" lines. Section and key names match without regard to case;
+// a value is the text after the first "=", without leading and trailing blanks, with one
+// pair of enclosing quotes removed, and at most 2047 characters long. A missing file,
+// section or key gives the caller's default. Text is handled as bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrin {
+
+class ProfileFile {
+  public:
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+    // Reads the file at `path`; a missing or unreadable file reads as empty (not an error).
+    static ProfileFile Open(const std::string& path);
+    // Parses profile text held in memory.
+    static ProfileFile FromText(std::string_view text);
+
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    bool HasKey(std::string_view section, std::string_view key) const;
+
+    // Sets section/key to value in the file at `path`, keeping every other line, and replaces
+    // the file atomically (temporary file beside it, then rename). False when it cannot be
+    // written; the old file is then unchanged.
+    static bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                            std::string_view value);
+
+  private:
+    struct Entry {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    std::vector<Entry> entries_;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,417 @@
+#include "shell/TMain.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "engine/EngineCallbacks.h"
+#include "mp3/Genres.h"
+#include "platform/Volumes.h"
+
+namespace tavrin {
+
+namespace {
+
+QToolButton* MakeButton(QWidget* parent, const QString& caption, const QString& hint = {},
+                        QStyle::StandardPixmap icon = QStyle::SP_CustomBase) {
+    auto* b = new QToolButton(parent);
+    if (!caption.isEmpty()) b->setText(caption);
+    if (!hint.isEmpty()) b->setToolTip(hint);
+    if (icon != QStyle::SP_CustomBase) {
+        b->setIcon(parent->style()->standardIcon(icon));
+        b->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly
+                                                : Qt::ToolButtonTextBesideIcon);
+    } else {
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    b->setAutoRaise(true);
+    return b;
+}
+
+QLabel* StepLabel(const QString& text, const char* colour, bool large, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont f = label->font();
+    f.setBold(true);
+    if (large) f.setPointSize(f.pointSize() + 4);
+    label->setFont(f);
+    label->setStyleSheet(QString("color: %1;").arg(colour));
+    return label;
+}
+
+std::string WorkingFolder() {
+    std::error_code ec;
+    char buffer[4096];
+    return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
+}
+
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+}  // namespace
+
+TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
+    : QMainWindow(parent), state_(state), questions_(questions) {
+    setObjectName("Main");
+    setWindowTitle(kAppTitle);
+    resize(809, 586);
+
+    // The first file pane records the folder the program was started in; both panes then
+    // take their initial folder, the user's home folder.
+    state_.RecordProgramDir(WorkingFolder());
+    leftDirectory_ = rightDirectory_ = WithSlash(QDir::homePath().toStdString());
+
+    BuildMenus();
+    BuildTopToolbar();
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setHandleWidth(10);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(BuildLeftPanel());
+    JobControl = new QStackedWidget(splitter);
+    JobControl->addWidget(BuildDescriptionPage());
+    JobControl->addWidget(BuildPackerPage());
+    JobControl->addWidget(BuildFileManagerPage());
+    splitter->addWidget(JobControl);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({385, 809 - 385 - 10});
+    setCentralWidget(splitter);
+    BuildBottomToolbars();
+    BuildStatusBar();
+    b_dizmodeClick();
+
+    if (QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMain::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    File1 = file->menuAction();
+    Exit1 = file->addAction("Exit");
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* mode = menuBar()->addMenu("Mode");
+    Mode1 = mode->menuAction();
+    DIZ1 = mode->addAction("DIZ && MP3 info");
+    ZIP1 = mode->addAction("easy zip packer");
+    Filemanager1 = mode->addAction("File manager");
+
+    QMenu* options = menuBar()->addMenu("Options");
+    Options1 = options->menuAction();
+    M_Font = options->addAction("Font...");
+    M_WW = options->addAction("Word wrap");
+    M_WW->setCheckable(true);
+    Hiddenfiles1 = options->addAction("Show hidden files");
+    Hiddenfiles1->setCheckable(true);
+    Customfile1 = options->addAction("Custom file...");
+    Changelanguage1 = options->addAction("Change language...");
+
+    QMenu* help = menuBar()->addMenu("Help");
+    Help1 = help->menuAction();
+    ManagingZIPfiles1 = help->addAction("Using Tavrin");
+    ManagingZIPfiles1->setShortcut(QKeySequence(Qt::Key_F1));
+    About1 = help->addAction("About...");
+}
+
+void TMain::BuildTopToolbar() {
+    auto* bar = new QToolBar("ToolMain", this);
+    bar->setObjectName("ToolMain");
+    bar->setMovable(false);
+    b_dizmode = MakeButton(bar, "DIZ && MP3 info", {}, QStyle::SP_FileDialogDetailedView);
+    b_zipmode = MakeButton(bar, "easy zip packer", {}, QStyle::SP_DriveFDIcon);
+    b_filemode = MakeButton(bar, "file manager", {}, QStyle::SP_DirIcon);
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    for (QToolButton* b : {b_dizmode, b_zipmode, b_filemode}) {
+        b->setCheckable(true);
+        group->addButton(b);
+        bar->addWidget(b);
+    }
+    b_dizmode->setChecked(true);
+    connect(b_dizmode, &QToolButton::clicked, this, &TMain::b_dizmodeClick);
+    connect(b_zipmode, &QToolButton::clicked, this, &TMain::b_zipmodeClick);
+    connect(b_filemode, &QToolButton::clicked, this, &TMain::b_filemodeClick);
+    connect(DIZ1, &QAction::triggered, this, [this] {
+        b_dizmodeClick();
+        b_dizmode->setChecked(true);
+    });
+    connect(ZIP1, &QAction::triggered, this, [this] {
+        b_zipmodeClick();
+        b_zipmode->setChecked(true);
+    });
+    connect(Filemanager1, &QAction::triggered, this, [this] {
+        b_filemodeClick();
+        b_filemode->setChecked(true);
+    });
+
+    auto* spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    b_quit = MakeButton(bar, "Exit", {}, QStyle::SP_DialogCloseButton);
+    bar->addWidget(b_quit);
+    connect(b_quit, &QToolButton::clicked, this, &QWidget::close);
+    addToolBar(Qt::TopToolBarArea, bar);
+}
+
+QWidget* TMain::BuildLeftPanel() {
+    PanLeftPane = new QWidget(this);
+    PanLeftPane->setObjectName("PanLeftPane");
+    PanLeftPane->setMinimumWidth(200);
+    auto* layout = new QVBoxLayout(PanLeftPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    ToolBar2 = new QToolBar(PanLeftPane);
+    ToolBar2->addWidget(MakeButton(ToolBar2, {}, "Up", QStyle::SP_FileDialogToParent));
+    CB_DriveM = new QComboBox(ToolBar2);
+    CB_DriveM->setEditable(true);
+    CB_DriveM->setFixedWidth(80);
+    QFont red = CB_DriveM->font();
+    red.setBold(true);
+    CB_DriveM->setFont(red);
+    CB_DriveM->setStyleSheet("color: red;");
+    ToolBar2->addWidget(CB_DriveM);
+    CBDirM = new QComboBox(ToolBar2);
+    CBDirM->setEditable(true);
+    CBDirM->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    ToolBar2->addWidget(CBDirM);
+    layout->addWidget(ToolBar2);
+    LeftPane = new QListWidget(PanLeftPane);
+    LeftPane->setObjectName("LeftPane");
+    layout->addWidget(LeftPane);
+    return PanLeftPane;
+}
+
+QWidget* TMain::BuildDescriptionPage() {
+    DIZPage = new QWidget(this);
+    auto* layout = new QVBoxLayout(DIZPage);
+    layout->setContentsMargins(2, 2, 2, 2);
+    Cornice = new QGroupBox("file_id.diz", DIZPage);
+    auto* frame = new QVBoxLayout(Cornice);
+    DIZEdit = new QPlainTextEdit(Cornice);
+    DIZEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DIZEdit->setStyleSheet("color: navy;");
+    frame->addWidget(DIZEdit);
+    // The tag panel lies over the editor in the same frame, hidden until an MP3 file is shown.
+    MP3Panel = new QTabWidget(Cornice);
+    MP3Panel->setVisible(false);
+    auto* v1 = new QWidget(MP3Panel);
+    auto* v2 = new QWidget(MP3Panel);
+    CB_Genre = new QComboBox(v1);
+    CB_Genre->setEditable(true);
+    CB_genre2 = new QComboBox(v2);
+    CB_genre2->setEditable(true);
+    MP3Panel->addTab(v1, "ID3 V 1");
+    MP3Panel->addTab(v2, "ID3 V 2");
+    frame->addWidget(MP3Panel);
+    layout->addWidget(Cornice);
+    return DIZPage;
+}
+
+QWidget* TMain::BuildPackerPage() {
+    PackPage = new QWidget(this);
+    auto* layout = new QVBoxLayout(PackPage);
+    layout->setContentsMargins(2, 2, 2, 2);
+    auto* panel2 = new QWidget(PackPage);
+    panel2->setFixedHeight(33);
+    auto* row = new QHBoxLayout(panel2);
+    row->setContentsMargins(4, 0, 4, 0);
+    Lstep1 = StepLabel("step 1:", "fuchsia", true, panel2);
+    Ldrop = StepLabel("drop files here", "blue", false, panel2);
+    row->addWidget(Lstep1);
+    row->addWidget(Ldrop);
+    row->addStretch();
+    layout->addWidget(panel2);
+    auto* group = new QGroupBox(PackPage);
+    auto* inner = new QVBoxLayout(group);
+    ListaZip = new QListWidget(group);
+    ListaZip->setStyleSheet("color: blue;");
+    inner->addWidget(ListaZip);
+    layout->addWidget(group);
+    return PackPage;
+}
+
+QWidget* TMain::BuildFileManagerPage() {
+    FileMgrPage = new QWidget(this);
+    auto* layout = new QVBoxLayout(FileMgrPage);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* bar = new QToolBar(FileMgrPage);
+    bar->addWidget(MakeButton(bar, {}, "Up", QStyle::SP_FileDialogToParent));
+    CB_DriveR = new QComboBox(bar);
+    CB_DriveR->setEditable(true);
+    CB_DriveR->setFixedWidth(80);
+    CB_DriveR->setFont(CB_DriveM->font());
+    CB_DriveR->setStyleSheet("color: red;");
+    bar->addWidget(CB_DriveR);
+    CBDirR = new QComboBox(bar);
+    CBDirR->setEditable(true);
+    CBDirR->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    bar->addWidget(CBDirR);
+    layout->addWidget(bar);
+    RightPane = new QListWidget(FileMgrPage);
+    RightPane->setObjectName("RightPane");
+    layout->addWidget(RightPane);
+    return FileMgrPage;
+}
+
+void TMain::BuildBottomToolbars() {
+    ToolFILE = new QToolBar("ToolFILE", this);
+    b_preview = MakeButton(ToolFILE, "View", {}, QStyle::SP_FileDialogContentsView);
+    b_copy = MakeButton(ToolFILE, "Copy", {}, QStyle::SP_DialogSaveButton);
+    b_move = MakeButton(ToolFILE, "Move", {}, QStyle::SP_ArrowForward);
+    b_delete = MakeButton(ToolFILE, "Delete", {}, QStyle::SP_TrashIcon);
+    for (QToolButton* b : {b_preview, b_copy, b_move, b_delete}) ToolFILE->addWidget(b);
+
+    ToolDIZ = new QToolBar("ToolDIZ", this);
+    b_auto = MakeButton(ToolDIZ, {}, "Auto view", QStyle::SP_BrowserReload);
+    b_fileID = MakeButton(ToolDIZ, {}, "file_id.diz", QStyle::SP_FileIcon);
+    b_filename = MakeButton(ToolDIZ, {}, "<filename>.txt", QStyle::SP_FileLinkIcon);
+    b_readme = MakeButton(ToolDIZ, {}, "readme.txt", QStyle::SP_MessageBoxInformation);
+    b_custom = MakeButton(ToolDIZ, QString::fromStdString(state_.AllCustomLabel), "custom");
+    for (QToolButton* b : {b_auto, b_fileID, b_filename, b_readme, b_custom}) {
+        b->setCheckable(true);
+        ToolDIZ->addWidget(b);
+    }
+    b_auto->setChecked(true);
+    b_custom->setEnabled(false);
+    ToolDIZ->addSeparator();
+    b_save = MakeButton(ToolDIZ, "Save info", {}, QStyle::SP_DialogSaveButton);
+    b_save->setEnabled(false);
+    b_unzip = MakeButton(ToolDIZ, "Unzip...", {}, QStyle::SP_DialogOpenButton);
+    b_unzip->setEnabled(false);
+    b_autoview = MakeButton(ToolDIZ, "Auto view");
+    b_autoview->setCheckable(true);
+    b_autoview->setChecked(true);
+    b_view = MakeButton(ToolDIZ, "View", {}, QStyle::SP_FileDialogContentsView);
+    for (QToolButton* b : {b_save, b_unzip, b_autoview, b_view}) ToolDIZ->addWidget(b);
+
+    ToolZIP = new QToolBar("ToolZIP", this);
+    Lstep2 = StepLabel("step 2:", "fuchsia", true, ToolZIP);
+    edtZipFileName = new QLineEdit(
+        QString::fromStdString(WithSlash(QDir::homePath().toStdString()) + "ZIPPED.ZIP"), ToolZIP);
+    edtZipFileName->setFixedWidth(258);
+    QFont bold = edtZipFileName->font();
+    bold.setBold(true);
+    edtZipFileName->setFont(bold);
+    btnSaveTo = MakeButton(ToolZIP, "Change zip file name...");
+    btnSaveTo->setStyleSheet("color: blue;");
+    b_ZipOpt = MakeButton(ToolZIP, "Options...");
+    b_ZipOpt->setStyleSheet("color: blue;");
+    Lstep3 = StepLabel("step 3:", "fuchsia", true, ToolZIP);
+    b_ZipThem = MakeButton(ToolZIP, "Zip!", {}, QStyle::SP_MediaPlay);
+    b_ZipThem->setStyleSheet(
+        "QToolButton { background: red; color: yellow; font-weight: bold; padding: 2px 8px; }");
+    ToolZIP->addWidget(Lstep2);
+    ToolZIP->addWidget(edtZipFileName);
+    ToolZIP->addWidget(btnSaveTo);
+    ToolZIP->addWidget(b_ZipOpt);
+    ToolZIP->addWidget(Lstep3);
+    ToolZIP->addWidget(b_ZipThem);
+
+    for (QToolBar* bar : {ToolFILE, ToolDIZ, ToolZIP}) {
+        bar->setMovable(false);
+        bar->setObjectName(bar->windowTitle());
+        addToolBar(Qt::BottomToolBarArea, bar);
+    }
+}
+
+void TMain::BuildStatusBar() {
+    StatusPanel0 = new QLabel("AUTO VIEW", this);
+    StatusPanel0->setFixedWidth(200);
+    StatusPanel1 = new QLabel(this);
+    StatusPanel1->setFixedWidth(50);
+    statusBar()->addWidget(StatusPanel0);
+    statusBar()->addWidget(StatusPanel1);
+}
+
+void TMain::ShowModeToolbar(QToolBar* shown) {
+    for (QToolBar* bar : {ToolFILE, ToolDIZ, ToolZIP}) bar->setVisible(bar == shown);
+}
+
+void TMain::b_dizmodeClick() {
+    JobControl->setCurrentWidget(DIZPage);
+    ShowModeToolbar(ToolDIZ);
+}
+
+void TMain::b_zipmodeClick() {
+    JobControl->setCurrentWidget(PackPage);
+    ShowModeToolbar(ToolZIP);
+}
+
+void TMain::b_filemodeClick() {
+    JobControl->setCurrentWidget(FileMgrPage);
+    ShowModeToolbar(ToolFILE);
+}
+
+void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
+    for (const Volume& v : volumes) {
+        CB_DriveM->addItem(QString::fromStdString(v.rootPath));
+        CB_DriveR->addItem(QString::fromStdString(v.rootPath));
+    }
+}
+
+void TMain::FillGenreBoxes() {
+    for (QComboBox* box : {CB_Genre, CB_genre2}) box->addItem(QString());
+    for (const char* name : GenreList()) {
+        CB_Genre->addItem(QString::fromLatin1(name));
+        CB_genre2->addItem(QString::fromLatin1(name));
+    }
+}
+
+bool TMain::FormCreate() {
+    // The zip engine must be there and be the right one, or the program cannot work.
+    try {
+        LoadCheckedEngine(engine_);
+    } catch (const EngineCheckError& e) {
+        questions_.ShowError(e.what());
+        return false;
+    }
+    state_.DescriptionEdited = false;
+    state_.ListedNames.clear();
+    state_.ExtractNames.clear();
+    InitUnzipCallbacks(state_.UnzipCallbacks);
+
+    std::vector<Volume> volumes = MountedVolumes();
+    FillDriveBoxes(volumes);
+    CBDirM->setEditText(QString::fromStdString(leftDirectory_));
+    CB_DriveM->setEditText(QString::fromStdString(VolumeRootOf(leftDirectory_, volumes)));
+    CBDirR->setEditText(QString::fromStdString(rightDirectory_));
+    CB_DriveR->setEditText(QString::fromStdString(VolumeRootOf(rightDirectory_, volumes)));
+
+    state_.ConfirmCopyText = "Confirm copy";
+    state_.ConfirmMoveText = "Confirm move";
+    state_.FilesWordText = "file(s)";
+
+    player_.PathToDLL = WorkingFolder();
+    try {
+        player_.BindLibrary(state_.ProgramDir);
+    } catch (const TMPEGError& e) {
+        // Playback is unavailable, but the program runs on. The genre boxes are filled all
+        // the same: a tag saved with empty genre boxes would lose its genre.
+        questions_.ShowError(e.what());
+    }
+    FillGenreBoxes();
+    return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "platform/UserQuestions.h"
+#include "platform/profile/ProfileFile.h"
+#include "tests/support/TestSupport.h"
+
+namespace tavrin {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(ProfileFile, SectionAndKeyMatchWithoutCaseAndValuesAreCleaned) {
+    ProfileFile f = ProfileFile::FromText(
+        "[Packer]\r\n"
+        "  ldrop =  ... and drop here  \r\n"
+        "Quoted=\"  kept blanks \"\r\n"
+        "Single='x'\r\n"
+        "Half=\"only one\r\n"
+        "Eq=a=b\r\n"
+        "Empty=\r\n"
+        "[Other]\n"
+        "Ldrop=wrong section\n");
+    EXPECT_EQ(f.ReadString("PACKER", "LDROP", "def"), "... and drop here");
+    EXPECT_EQ(f.ReadString("packer", "quoted", "def"), "  kept blanks ");
+    EXPECT_EQ(f.ReadString("packer", "single", "def"), "x");
+    EXPECT_EQ(f.ReadString("packer", "half", "def"), "\"only one");
+    EXPECT_EQ(f.ReadString("packer", "eq", "def"), "a=b");
+    EXPECT_EQ(f.ReadString("packer", "empty", "def"), "");  // present but empty: not the default
+    EXPECT_EQ(f.ReadString("packer", "missing", "def"), "def");
+    EXPECT_EQ(f.ReadString("nosection", "ldrop", "def"), "def");
+}
+
+TEST(ProfileFile, LongValuesAreCutTo2047Characters) {
+    std::string value(3000, 'x');
+    value[2046] = 'y';
+    ProfileFile f = ProfileFile::FromText("[s]\nk=" + value + "\n");
+    std::string read = f.ReadString("s", "k", "");
+    EXPECT_EQ(read.size(), 2047u);
+    EXPECT_EQ(read.back(), 'y');
+}
+
+TEST(ProfileFile, MissingFileReadsEveryDefault) {
+    ProfileFile f = ProfileFile::Open("/nonexistent/tavrin.ini");
+    EXPECT_EQ(f.ReadString("International", "Language", "default"), "default");
+}
+
+TEST(ProfileFile, WritingKeepsEveryOtherLineAndReplacesTheValue) {
+    TempDir dir;
+    std::string ini = dir / "tavrin.ini";
+    WriteFile(
+        ini,
+        "; my notes\r\n[Other]\r\nLanguage=keep\r\n[international]\r\nlanguage=old\r\nX=1\r\n");
+    ASSERT_TRUE(ProfileFile::WriteString(ini, "International", "Language", "ITALIAN.TVK"));
+    EXPECT_EQ(
+        ReadFile(ini),
+        "; my "
+        "notes\r\n[Other]\r\nLanguage=keep\r\n[international]\r\nLanguage=ITALIAN.TVK\r\nX=1\r\n");
+
+    ASSERT_TRUE(ProfileFile::WriteString(ini, "International", "New", "v"));
+    ASSERT_TRUE(ProfileFile::WriteString(ini, "Fresh", "K", "w"));
+    ProfileFile f = ProfileFile::Open(ini);
+    EXPECT_EQ(f.ReadString("International", "new", ""), "v");
+    EXPECT_EQ(f.ReadString("International", "X", ""), "1");
+    EXPECT_EQ(f.ReadString("fresh", "k", ""), "w");
+    EXPECT_EQ(f.ReadString("other", "language", ""), "keep");
+}
+
+TEST(ProfileFile, WritingCreatesAMissingFileAndFailsCleanlyInAMissingFolder) {
+    TempDir dir;
+    ASSERT_TRUE(ProfileFile::WriteString(dir / "new.ini", "International", "Language", ""));
+    EXPECT_EQ(ReadFile(dir / "new.ini"), "[International]\r\nLanguage=\r\n");
+    EXPECT_FALSE(ProfileFile::WriteString(dir / "no/such/folder.ini", "a", "b", "c"));
+}
+
+TEST(ErrorBoxText, AddsAFullStopOnlyWhenMissing) {
+    EXPECT_EQ(ErrorBoxText("Can't load MPEG library"), "Can't load MPEG library.");
+    EXPECT_EQ(ErrorBoxText("Cannot find libzip32.so."), "Cannot find libzip32.so.");
+}
+
+}  // namespace
+}  // namespace tavrin

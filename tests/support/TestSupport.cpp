@@ -1,0 +1,169 @@
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace tavrin::test {
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Undo read-only permissions tests may have set, so everything can go.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
+         it.increment(ec))
+        if (it->is_directory(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+int RunCommand(const std::string& command, std::string* output) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    int status = pclose(pipe);
+    if (output) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void MakeZipWithPython(const std::string& archive,
+                       const std::vector<std::pair<std::string, std::string>>& entries) {
+    TempDir scratch;
+    std::ostringstream script;
+    script << "import zipfile,sys\n"
+           << "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n";
+    int i = 0;
+    for (const auto& [name, content] : entries) {
+        std::string file = scratch / ("c" + std::to_string(i));
+        WriteFile(file, content);
+        std::string entry = name, date = "2002-03-07-14-05";
+        if (auto at = name.rfind('@'); at != std::string::npos) {
+            entry = name.substr(0, at);
+            date = name.substr(at + 1);
+        }
+        int y, mo, d, h, mi;
+        std::sscanf(date.c_str(), "%d-%d-%d-%d-%d", &y, &mo, &d, &h, &mi);
+        script << "i=zipfile.ZipInfo(" << '"';
+        for (char c : entry) {
+            if (c == '\\' || c == '"') script << '\\';
+            script << c;
+        }
+        script << "\",(" << y << "," << mo << "," << d << "," << h << "," << mi << ",0))\n"
+               << "i.compress_type=zipfile.ZIP_DEFLATED\n"
+               << "z.writestr(i,open('" << file << "','rb').read())\n";
+        ++i;
+    }
+    script << "z.close()\n";
+    std::string scriptFile = scratch / "make.py";
+    WriteFile(scriptFile, script.str());
+    if (RunCommand("python3 '" + scriptFile + "' '" + archive + "'") != 0)
+        throw std::runtime_error("python could not make " + archive);
+}
+
+WorkingFolder::WorkingFolder(const std::string& folder) {
+    char buffer[4096];
+    previous_ = getcwd(buffer, sizeof buffer) ? buffer : "/";
+    if (chdir(folder.c_str()) != 0) throw std::runtime_error("cannot enter " + folder);
+}
+
+WorkingFolder::~WorkingFolder() {
+    (void)!chdir(previous_.c_str());
+}
+
+bool ScriptedQuestions::NextBool(const std::string& what) {
+    if (yesNo.empty()) {
+        ADD_FAILURE() << "unexpected question: " << what;
+        return false;
+    }
+    bool answer = yesNo.front();
+    yesNo.pop_front();
+    return answer;
+}
+
+bool ScriptedQuestions::AskYesNo(const std::string& title, const std::string& text) {
+    records.push_back({"yesno", title, text, BoxIcon::Question});
+    return NextBool(text);
+}
+
+bool ScriptedQuestions::AskOkCancel(const std::string& title, const std::string& text) {
+    records.push_back({"okcancel", title, text, BoxIcon::Question});
+    return NextBool(text);
+}
+
+OverwriteAnswer ScriptedQuestions::AskOverwrite(const std::string& title, const std::string& text) {
+    records.push_back({"overwrite", title, text, BoxIcon::Question});
+    if (overwrite.empty()) {
+        ADD_FAILURE() << "unexpected overwrite question: " << text;
+        return OverwriteAnswer::Cancel;
+    }
+    OverwriteAnswer a = overwrite.front();
+    overwrite.pop_front();
+    return a;
+}
+
+void ScriptedQuestions::ShowError(const std::string& text) {
+    records.push_back({"error", kAppTitle, ErrorBoxText(text), BoxIcon::Error});
+}
+
+void ScriptedQuestions::ShowMessage(const std::string& title, const std::string& text,
+                                    BoxIcon icon) {
+    records.push_back({"message", title, text, icon});
+}
+
+std::optional<std::string> ScriptedQuestions::ChooseSaveFileName(const SaveFileRequest& request) {
+    records.push_back({"save", request.title, request.filter, BoxIcon::None});
+    if (saveNames.empty()) {
+        ADD_FAILURE() << "unexpected save dialog";
+        return std::nullopt;
+    }
+    auto a = saveNames.front();
+    saveNames.pop_front();
+    return a;
+}
+
+std::optional<FontChoice> ScriptedQuestions::ChooseFont(const FontChoice&, int minPoints,
+                                                        int maxPoints) {
+    records.push_back(
+        {"font", "", std::to_string(minPoints) + "-" + std::to_string(maxPoints), BoxIcon::None});
+    if (fonts.empty()) {
+        ADD_FAILURE() << "unexpected font dialog";
+        return std::nullopt;
+    }
+    auto a = fonts.front();
+    fonts.pop_front();
+    return a;
+}
+
+}  // namespace tavrin::test

@@ -1,0 +1,80 @@
+// Helpers shared by the tests: temporary folders, files, running commands, the scripted
+// user-question interface.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/UserQuestions.h"
+
+namespace tavrin::test {
+
+// A fresh folder under the system temporary folder, removed with everything in it when the
+// object goes.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Runs a shell command; returns its exit status and fills `output` with its standard output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Makes a zip archive with Python's zipfile: each entry is (name, content); dates are
+// 2002-03-07 14:05 unless given as "name@YYYY-MM-DD-HH-MM".
+void MakeZipWithPython(const std::string& archive,
+                       const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Changes the working folder for the life of the object.
+class WorkingFolder {
+  public:
+    explicit WorkingFolder(const std::string& folder);
+    ~WorkingFolder();
+
+  private:
+    std::string previous_;
+};
+
+// Every question is recorded; answers come from a queue (a test that asks more than it
+// queued fails).
+class ScriptedQuestions : public UserQuestions {
+  public:
+    struct Record {
+        std::string kind;  // "yesno", "okcancel", "overwrite", "error", "message", "save", "font"
+        std::string title;
+        std::string text;
+        BoxIcon icon = BoxIcon::None;
+    };
+
+    bool AskYesNo(const std::string& title, const std::string& text) override;
+    bool AskOkCancel(const std::string& title, const std::string& text) override;
+    OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) override;
+    std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) override;
+    std::optional<FontChoice> ChooseFont(const FontChoice& current, int minPoints,
+                                         int maxPoints) override;
+
+    std::vector<Record> records;
+    std::deque<bool> yesNo;  // answers of AskYesNo and AskOkCancel
+    std::deque<OverwriteAnswer> overwrite;
+    std::deque<std::optional<std::string>> saveNames;
+    std::deque<std::optional<FontChoice>> fonts;
+
+  private:
+    bool NextBool(const std::string& what);
+};
+
+}  // namespace tavrin::test

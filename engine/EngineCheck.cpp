@@ -18,10 +18,9 @@ std::string EngineWrongVersionMessage(const std::string& libraryName) {
            "an older dll is not in your path or Windows System directory.";
 }
 
-std::optional<std::string> GetDllVersionString(const std::string& libraryPath,
-                                               const std::string& key) {
-    SharedLibrary library;
-    if (!library.Open(libraryPath, nullptr)) return std::nullopt;
+namespace {
+
+std::optional<std::string> VersionString(const SharedLibrary& library, const std::string& key) {
     auto versionInfo =
         reinterpret_cast<const char* (*)(const char*)>(library.Symbol("ZpVersionInfo"));
     if (!versionInfo) return std::nullopt;
@@ -30,11 +29,26 @@ std::optional<std::string> GetDllVersionString(const std::string& libraryPath,
     return std::string(value);
 }
 
-std::string ZipDllCheck() {
+}  // namespace
+
+std::optional<std::string> GetDllVersionString(const std::string& libraryPath,
+                                               const std::string& key) {
+    SharedLibrary library;
+    if (!library.Open(libraryPath, nullptr)) return std::nullopt;
+    return VersionString(library, key);
+}
+
+std::string ZipDllCheck(SharedLibrary* keepOpen) {
     std::string path = SearchLibrary(Zip32::kFileName);
     if (path.empty()) throw EngineCheckError(1, EngineNotFoundMessage(Zip32::kFileName));
-    auto company = GetDllVersionString(path, "CompanyName");
-    auto version = GetDllVersionString(path, "FileVersion");
+    // One load serves both reads (and the caller's load that follows, when kept open).
+    SharedLibrary local;
+    SharedLibrary& library = keepOpen ? *keepOpen : local;
+    std::optional<std::string> company, version;
+    if (library.Open(path, nullptr)) {
+        company = VersionString(library, "CompanyName");
+        version = VersionString(library, "FileVersion");
+    }
     if (!company || *company != "Info-ZIP" || !version || *version != "2.3")
         throw EngineCheckError(2, EngineWrongVersionMessage(Zip32::kFileName));
     return path;
@@ -47,7 +61,8 @@ std::string ZipDllCheck() {
 namespace tavrin {
 
 void LoadCheckedEngine(Engine& engine) {
-    std::string zipPath = ZipDllCheck();
+    SharedLibrary checked;
+    std::string zipPath = ZipDllCheck(&checked);
     if (!engine.zip.Load(zipPath))
         throw EngineCheckError(2, EngineWrongVersionMessage(Zip32::kFileName));
     std::string unzipPath = SearchLibrary(UnZip32::kFileName);

@@ -23,9 +23,12 @@ class EngineCheckError : public std::runtime_error {
 std::optional<std::string> GetDllVersionString(const std::string& libraryPath,
                                                const std::string& key);
 
+class SharedLibrary;
+
 // Searches the zip library and checks its maker and version. Returns the path found;
-// throws EngineCheckError with the message the program shows.
-std::string ZipDllCheck();
+// throws EngineCheckError with the message the program shows. With `keepOpen`, the library
+// read for the check stays loaded there, so loading it next costs nothing.
+std::string ZipDllCheck(SharedLibrary* keepOpen = nullptr);
 
 // The two messages of the check, formatted with a library's file name.
 std::string EngineNotFoundMessage(const std::string& libraryName);

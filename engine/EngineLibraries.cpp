@@ -19,7 +19,7 @@ SharedLibrary::~SharedLibrary() {
 
 bool SharedLibrary::Open(const std::string& path, std::string* error) {
     Close();
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle_) {
         if (error) *error = dlerror();
         return false;

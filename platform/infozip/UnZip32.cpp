@@ -115,6 +115,7 @@ class Matcher {
         : ignoreCase_(ignoreCase) {
         Collect(includeCount, include, &include_);
         Collect(excludeCount, exclude, &exclude_);
+        plainAscii_ = IsPlainAscii(include_);
     }
 
     bool Matches(std::string_view name) const {
@@ -125,11 +126,31 @@ class Matcher {
                             [&](const Pattern& p) { return One(p, name); });
     }
 
+    // A quick test on the stored name's length alone, for the common lookup of plain ASCII
+    // names: true when the entry cannot match. Only valid when the entry's name is its stored
+    // name or a conversion of non-ASCII bytes (no Unicode path field).
+    bool RejectsLength(size_t storedLength) const {
+        if (!plainAscii_) return false;
+        for (const Pattern& p : include_)
+            if (p.text.size() == storedLength) return false;
+        return true;
+    }
+
   private:
     struct Pattern {
         std::string text;
         bool wild;
     };
+
+    static bool IsPlainAscii(const std::vector<Pattern>& patterns) {
+        if (patterns.empty()) return false;
+        for (const Pattern& p : patterns) {
+            if (p.wild) return false;
+            for (unsigned char c : p.text)
+                if (c >= 0x80) return false;
+        }
+        return true;
+    }
 
     static void Collect(int count, char** names, std::vector<Pattern>* out) {
         if (!names) return;
@@ -145,6 +166,7 @@ class Matcher {
     bool ignoreCase_;
     std::vector<Pattern> include_;
     std::vector<Pattern> exclude_;
+    bool plainAscii_ = false;
 };
 
 class Unzipper {
@@ -244,6 +266,8 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
     CentralEntry e;
     std::string scratch;
     while (!stopped_ && reader_.Next(&e)) {
+        if ((e.extra.empty() || (e.flags & 0x800)) && matcher.RejectsLength(e.rawName.size()))
+            continue;
         std::string_view name = e.Name(&scratch);
         if (!matcher.Matches(name)) continue;
         ++matched;

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "LibzipLoader.h"
 #include "ZipNames.h"
 #include "infozip_api.h"
 
@@ -119,7 +119,7 @@ class Archiver {
           root_(std::move(root)),
           tempDir_(std::move(temp)) {}
     ~Archiver() {
-        if (za_) zip_discard(za_);
+        if (za_) izcommon::Libzip()->zip_discard(za_);
         if (!tempCopy_.empty()) unlink(tempCopy_.c_str());
         if (!tempFolder_.empty()) rmdir(tempFolder_.c_str());
     }
@@ -253,7 +253,7 @@ int Archiver::OpenArchive() {
     int error = 0;
     // An empty file holds nothing to lose: it becomes a new archive, as with a missing one.
     bool fresh = !exists_ || archiveStat_.st_size == 0;
-    za_ = zip_open(work.c_str(), fresh ? ZIP_CREATE | ZIP_TRUNCATE : 0, &error);
+    za_ = izcommon::Libzip()->zip_open(work.c_str(), fresh ? ZIP_CREATE | ZIP_TRUNCATE : 0, &error);
     if (za_) return ZE_OK;
     switch (error) {
         case ZIP_ER_MEMORY:
@@ -429,9 +429,9 @@ void Archiver::AddFile(const std::string& given, const struct stat& st) {
 }
 
 int Archiver::Apply() {
-    zip_int64_t count = zip_get_num_entries(za_, 0);
+    zip_int64_t count = izcommon::Libzip()->zip_get_num_entries(za_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
+        const char* name = izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
         if (name) entries_.emplace(izcommon::AsciiFold(name), static_cast<zip_uint64_t>(i));
     }
     for (const Candidate& c : candidates_) {
@@ -443,7 +443,7 @@ int Archiver::Apply() {
             if (opt_.fFreshen && !present) continue;
             if (present) {
                 zip_stat_t zs;
-                if (zip_stat_index(za_, found->second, 0, &zs) == 0 &&
+                if (izcommon::Libzip()->zip_stat_index(za_, found->second, 0, &zs) == 0 &&
                     (zs.valid & ZIP_STAT_MTIME) &&
                     izcommon::UnixToDos(c.st.st_mtime) <= izcommon::UnixToDos(zs.mtime))
                     continue;
@@ -457,9 +457,9 @@ int Archiver::Apply() {
 
         zip_int64_t index;
         if (c.isDir) {
-            index = zip_dir_add(za_, c.entry.c_str(), ZIP_FL_ENC_GUESS);
+            index = izcommon::Libzip()->zip_dir_add(za_, c.entry.c_str(), ZIP_FL_ENC_GUESS);
         } else {
-            zip_source_t* source = zip_source_file(za_, c.path.c_str(), 0, -1);
+            zip_source_t* source = izcommon::Libzip()->zip_source_file(za_, c.path.c_str(), 0, -1);
             if (!source) {
                 Warn("could not open for reading: " + c.path);
                 openFailed_ = true;
@@ -467,38 +467,40 @@ int Archiver::Apply() {
             }
             if (present) {
                 index = static_cast<zip_int64_t>(found->second);
-                if (zip_file_replace(za_, found->second, source, 0) != 0) {
-                    zip_source_free(source);
+                if (izcommon::Libzip()->zip_file_replace(za_, found->second, source, 0) != 0) {
+                    izcommon::Libzip()->zip_source_free(source);
                     index = -1;
                 } else {
-                    const char* old = zip_get_name(za_, found->second, 0);
+                    const char* old = izcommon::Libzip()->zip_get_name(za_, found->second, 0);
                     if (old && c.entry != old)
-                        zip_file_rename(za_, found->second, c.entry.c_str(), ZIP_FL_ENC_GUESS);
+                        izcommon::Libzip()->zip_file_rename(za_, found->second, c.entry.c_str(),
+                                                  ZIP_FL_ENC_GUESS);
                     // Extra fields of the old entry (timestamps, owners) describe the old file.
-                    zip_file_extra_field_delete(za_, found->second, ZIP_EXTRA_FIELD_ALL,
-                                                ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
+                    izcommon::Libzip()->zip_file_extra_field_delete(za_, found->second, ZIP_EXTRA_FIELD_ALL,
+                                                          ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
                 }
             } else {
-                index =
-                    zip_file_add(za_, c.entry.c_str(), source, ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
-                if (index < 0) zip_source_free(source);
+                index = izcommon::Libzip()->zip_file_add(za_, c.entry.c_str(), source,
+                                               ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
+                if (index < 0) izcommon::Libzip()->zip_source_free(source);
             }
         }
         if (index < 0) {
-            Warn(std::string("cannot add ") + c.entry + ": " + zip_strerror(za_));
+            Warn(std::string("cannot add ") + c.entry + ": " + izcommon::Libzip()->zip_strerror(za_));
             return ZE_LOGIC;
         }
         auto idx = static_cast<zip_uint64_t>(index);
         entries_[izcommon::AsciiFold(c.entry)] = idx;
         if (!c.isDir)
-            zip_set_file_compression(za_, idx, level_ == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                     static_cast<zip_uint32_t>(level_));
-        zip_file_set_mtime(za_, idx, c.st.st_mtime, 0);
+            izcommon::Libzip()->zip_set_file_compression(za_, idx,
+                                               level_ == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                               static_cast<zip_uint32_t>(level_));
+        izcommon::Libzip()->zip_file_set_mtime(za_, idx, c.st.st_mtime, 0);
         zip_uint32_t dosAttrs = (c.isDir ? 0x10 : 0) | ((c.st.st_mode & S_IWUSR) ? 0 : 0x01);
         if (opt_.fExtra)
-            zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_DOS, dosAttrs);
+            izcommon::Libzip()->zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_DOS, dosAttrs);
         else
-            zip_file_set_external_attributes(
+            izcommon::Libzip()->zip_file_set_external_attributes(
                 za_, idx, 0, ZIP_OPSYS_UNIX,
                 (static_cast<zip_uint32_t>(c.st.st_mode & 0xffff) << 16) | dosAttrs);
         Info((present ? "updating: " : "  adding: ") + c.entry + "\n");
@@ -512,16 +514,16 @@ int Archiver::DeleteEntries(const ZCL& names) {
     std::vector<std::string> patterns;
     for (int i = 0; names.FNV && i < names.argc; ++i)
         if (names.FNV[i] && *names.FNV[i]) patterns.emplace_back(names.FNV[i]);
-    zip_int64_t count = zip_get_num_entries(za_, 0);
+    zip_int64_t count = izcommon::Libzip()->zip_get_num_entries(za_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
+        const char* name = izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
         if (!name) continue;
         bool match = std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) {
             return izcommon::WildMatch(p, name, true);
         });
         if (!match) continue;
         std::string shown = name;
-        if (zip_delete(za_, static_cast<zip_uint64_t>(i)) != 0) return ZE_LOGIC;
+        if (izcommon::Libzip()->zip_delete(za_, static_cast<zip_uint64_t>(i)) != 0) return ZE_LOGIC;
         Info("deleting: " + shown + "\n");
         changed_ = true;
     }
@@ -531,7 +533,7 @@ int Archiver::DeleteEntries(const ZCL& names) {
 void Archiver::AskComment() {
     if (!fn_.comment) return;
     int length = 0;
-    const char* current = zip_get_archive_comment(za_, &length, 0);
+    const char* current = izcommon::Libzip()->zip_get_archive_comment(za_, &length, 0);
     std::vector<char> buffer(0x10000, '\0');
     if (current && length > 0)
         std::memcpy(buffer.data(), current, std::min<size_t>(length, buffer.size() - 1));
@@ -540,14 +542,15 @@ void Archiver::AskComment() {
     if (!answer) return;
     std::string text(answer, strnlen(answer, 0xffff));
     if (text == before) return;
-    if (zip_set_archive_comment(za_, text.c_str(), static_cast<zip_uint16_t>(text.size())) == 0)
+    if (izcommon::Libzip()->zip_set_archive_comment(za_, text.c_str(),
+                                          static_cast<zip_uint16_t>(text.size())) == 0)
         changed_ = true;
 }
 
 int Archiver::CloseError() {
-    zip_error_t* error = zip_get_error(za_);
-    int code = zip_error_code_zip(error);
-    Print(std::string("zip error: ") + zip_error_strerror(error) + "\n");
+    zip_error_t* error = izcommon::Libzip()->zip_get_error(za_);
+    int code = izcommon::Libzip()->zip_error_code_zip(error);
+    Print(std::string("zip error: ") + izcommon::Libzip()->zip_error_strerror(error) + "\n");
     switch (code) {
         case ZIP_ER_TMPOPEN:
             return exists_ ? ZE_TEMP : ZE_CREAT;
@@ -573,7 +576,7 @@ int Archiver::CloseError() {
 }
 
 int Archiver::Finish() {
-    if (zip_close(za_) != 0) return CloseError();  // the destructor discards the changes
+    if (izcommon::Libzip()->zip_close(za_) != 0) return CloseError();  // the destructor discards the changes
     za_ = nullptr;
     if (!tempCopy_.empty()) {
         if (int error = MoveIntoPlace(); error != ZE_OK) return error;
@@ -621,20 +624,20 @@ int Archiver::MoveIntoPlace() {
 
 void Archiver::SetLatestTime() {
     int error = 0;
-    zip_t* za = zip_open(archive_.c_str(), ZIP_RDONLY, &error);
+    zip_t* za = izcommon::Libzip()->zip_open(archive_.c_str(), ZIP_RDONLY, &error);
     if (!za) return;
     time_t latest = 0;
     bool any = false;
-    zip_int64_t count = zip_get_num_entries(za, 0);
+    zip_int64_t count = izcommon::Libzip()->zip_get_num_entries(za, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t zs;
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &zs) == 0 &&
+        if (izcommon::Libzip()->zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &zs) == 0 &&
             (zs.valid & ZIP_STAT_MTIME) && (!any || zs.mtime > latest)) {
             latest = zs.mtime;
             any = true;
         }
     }
-    zip_discard(za);
+    izcommon::Libzip()->zip_discard(za);
     if (!any) return;
     struct timespec times[2] = {{0, UTIME_OMIT}, {latest, 0}};
     utimensat(AT_FDCWD, archive_.c_str(), times, 0);
@@ -681,6 +684,7 @@ IZ_EXPORT ZPOPT ZpGetOptions(void) {
 }
 
 IZ_EXPORT int ZpArchive(ZCL names) {
+    if (!izcommon::Libzip()) return ZE_LOGIC;  // the archive writer cannot be loaded
     try {
         ZPOPT options;
         ZIPUSERFUNCTIONS functions;

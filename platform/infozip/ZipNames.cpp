@@ -239,6 +239,14 @@ bool ParseDateOption(const char* text, time_t* out) {
 bool IsValidUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
+        // Names are mostly ASCII: skip eight such bytes at a time.
+        while (i + 8 <= text.size()) {
+            uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (word & 0x8080808080808080ULL) break;
+            i += 8;
+        }
+        if (i >= text.size()) break;
         unsigned char c = static_cast<unsigned char>(text[i]);
         size_t len;
         uint32_t cp;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "LibzipLoader.h"
 #include "ZipNames.h"
 
 namespace izcommon {
@@ -120,7 +120,7 @@ time_t CentralEntry::ModTime() const {
 }
 
 ZipArchiveReader::~ZipArchiveReader() {
-    if (libzip_) zip_discard(libzip_);
+    if (libzip_) Libzip()->zip_discard(libzip_);
     if (fd_ >= 0) close(fd_);
 }
 
@@ -396,20 +396,21 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
 ZipArchiveReader::DataStatus ZipArchiveReader::ReadWithLibzip(const CentralEntry& e,
                                                               const std::string& password,
                                                               const Sink* sink) {
+    if (!Libzip()) return DataStatus::kUnsupported;
     if (!libzip_ && !libzipFailed_) {
         int error = 0;
-        libzip_ = zip_open(path_.c_str(), ZIP_RDONLY, &error);
+        libzip_ = Libzip()->zip_open(path_.c_str(), ZIP_RDONLY, &error);
         libzipFailed_ = libzip_ == nullptr;
     }
     if (!libzip_) return DataStatus::kBadData;
     // Both walk the same central directory; make sure the index names the same entry.
-    const char* name = zip_get_name(libzip_, e.index, ZIP_FL_ENC_RAW);
+    const char* name = Libzip()->zip_get_name(libzip_, e.index, ZIP_FL_ENC_RAW);
     if (!name || std::string_view(name) != e.rawName) return DataStatus::kBadData;
     if (e.IsEncrypted() && password.empty()) return DataStatus::kBadPassword;
-    zip_file_t* file = zip_fopen_index_encrypted(libzip_, e.index, 0,
-                                                 e.IsEncrypted() ? password.c_str() : nullptr);
+    zip_file_t* file = Libzip()->zip_fopen_index_encrypted(
+        libzip_, e.index, 0, e.IsEncrypted() ? password.c_str() : nullptr);
     if (!file) {
-        switch (zip_error_code_zip(zip_get_error(libzip_))) {
+        switch (Libzip()->zip_error_code_zip(Libzip()->zip_get_error(libzip_))) {
             case ZIP_ER_NOPASSWD:
             case ZIP_ER_WRONGPASSWD:
                 return DataStatus::kBadPassword;
@@ -424,7 +425,7 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadWithLibzip(const CentralEntry
     if (sink) {
         std::vector<char> buffer(kChunk);
         for (;;) {
-            zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
+            zip_int64_t n = Libzip()->zip_fread(file, buffer.data(), buffer.size());
             if (n < 0) {
                 status = DataStatus::kBadData;
                 break;
@@ -436,7 +437,7 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadWithLibzip(const CentralEntry
             }
         }
     }
-    zip_fclose(file);
+    Libzip()->zip_fclose(file);
     return status;
 }
 

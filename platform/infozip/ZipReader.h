@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,7 +81,22 @@ class ZipArchiveReader {
     std::string path_;
     uint64_t fileSize_ = 0;
     int64_t shift_ = 0;  // bytes in front of the archive (self-extractor stubs)
-    std::vector<uint8_t> directory_;
+    // The central directory; read whole, left uninitialised before the read (it can be
+    // megabytes).
+    struct Bytes {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t count = 0;
+        void resize(size_t n) {
+            bytes.reset(new uint8_t[n]);
+            count = n;
+        }
+        uint8_t* data() { return bytes.get(); }
+        const uint8_t* data() const { return bytes.get(); }
+        size_t size() const { return count; }
+        uint8_t& operator[](size_t i) { return bytes[i]; }
+        const uint8_t& operator[](size_t i) const { return bytes[i]; }
+    };
+    Bytes directory_;
     uint64_t count_ = 0;
     std::string comment_;
     size_t cursor_ = 0;

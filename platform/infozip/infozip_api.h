@@ -100,9 +100,9 @@ typedef struct {
 
 typedef void (*DLLSND)(void);
 typedef int (*DLLREPLACE)(char* name);
-typedef void (*DLLMESSAGE)(ulg ucsize, ulg csize, unsigned cfactor, unsigned month,
-                           unsigned day, unsigned year, unsigned hour, unsigned minute,
-                           char flag, char* name, char* method, ulg crc, char encrypted);
+typedef void (*DLLMESSAGE)(ulg ucsize, ulg csize, unsigned cfactor, unsigned month, unsigned day,
+                           unsigned year, unsigned hour, unsigned minute, char flag, char* name,
+                           char* method, ulg crc, char encrypted);
 
 typedef struct {
     DLLPRNT print;

@@ -23,9 +23,6 @@ struct MainState {
     USERFUNCTIONS UnzipCallbacks{};         // the shared table of listing and extraction
     bool DescriptionEdited = false;         // the shown description or tags have unsaved edits
 
-    // Records the working folder as ProgramDir unless it is already set; the first file pane
-    // constructed does this, so ProgramDir is the folder the program was started in.
-    void RecordProgramDir(const std::string& workingFolder);
     // ProgramDir + "/" + name.
     std::string ProgramFile(const std::string& name) const;
 };

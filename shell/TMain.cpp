@@ -77,10 +77,20 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     setWindowTitle(kAppTitle);
     resize(809, 586);
 
-    // The first file pane records the folder the program was started in; both panes then
-    // take their initial folder, the user's home folder.
-    state_.RecordProgramDir(WorkingFolder());
-    leftDirectory_ = rightDirectory_ = WithSlash(QDir::homePath().toStdString());
+    // The two panes come first: the first one records the folder the program was started
+    // in as ProgramDir. Their initial folder, the user's home folder, is applied below.
+    LeftPane = new TMFileExplorer(&state_.ProgramDir, this);
+    LeftPane->setObjectName("LeftPane");
+    RightPane = new TMFileExplorer(&state_.ProgramDir, this);
+    RightPane->setObjectName("RightPane");
+    for (TMFileExplorer* pane : {LeftPane, RightPane}) {
+        pane->SetFileType(ftArchive | ftNormal);
+        pane->Logic().ContextMenu = false;
+        pane->Logic().ContextAction = true;
+        pane->SetShowColumnHeaders(false);
+    }
+    LeftPane->SetMask("*.zip;*.mp3");
+    RightPane->SetMultiSelect(true);
 
     BuildMenus();
     BuildTopToolbar();
@@ -98,6 +108,9 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     setCentralWidget(splitter);
     BuildBottomToolbars();
     BuildStatusBar();
+    std::string home = WithSlash(QDir::homePath().toStdString());
+    LeftPane->SetDirectory(home);
+    RightPane->SetDirectory(home);
     b_dizmodeClick();
 
     if (QScreen* screen = QApplication::primaryScreen())
@@ -195,8 +208,7 @@ QWidget* TMain::BuildLeftPanel() {
     CBDirM->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolBar2->addWidget(CBDirM);
     layout->addWidget(ToolBar2);
-    LeftPane = new QListWidget(PanLeftPane);
-    LeftPane->setObjectName("LeftPane");
+    LeftPane->setParent(PanLeftPane);
     layout->addWidget(LeftPane);
     return PanLeftPane;
 }
@@ -268,8 +280,7 @@ QWidget* TMain::BuildFileManagerPage() {
     CBDirR->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     bar->addWidget(CBDirR);
     layout->addWidget(bar);
-    RightPane = new QListWidget(FileMgrPage);
-    RightPane->setObjectName("RightPane");
+    RightPane->setParent(FileMgrPage);
     layout->addWidget(RightPane);
     return FileMgrPage;
 }
@@ -348,19 +359,22 @@ void TMain::ShowModeToolbar(QToolBar* shown) {
     for (QToolBar* bar : {ToolFILE, ToolDIZ, ToolZIP}) bar->setVisible(bar == shown);
 }
 
+void TMain::SwitchMode(QWidget* page, const std::string& mask, bool multiSelect, QToolBar* bar) {
+    JobControl->setCurrentWidget(page);
+    LeftPane->Logic().SetMask(mask);
+    LeftPane->SetMultiSelect(multiSelect);
+    LeftPane->FillList();
+    ShowModeToolbar(bar);
+}
+
 void TMain::b_dizmodeClick() {
-    JobControl->setCurrentWidget(DIZPage);
-    ShowModeToolbar(ToolDIZ);
+    SwitchMode(DIZPage, "*.zip;*.mp3", false, ToolDIZ);
 }
-
 void TMain::b_zipmodeClick() {
-    JobControl->setCurrentWidget(PackPage);
-    ShowModeToolbar(ToolZIP);
+    SwitchMode(PackPage, "*.*", false, ToolZIP);
 }
-
 void TMain::b_filemodeClick() {
-    JobControl->setCurrentWidget(FileMgrPage);
-    ShowModeToolbar(ToolFILE);
+    SwitchMode(FileMgrPage, "*.*", true, ToolFILE);
 }
 
 void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
@@ -393,10 +407,10 @@ bool TMain::FormCreate() {
 
     std::vector<Volume> volumes = MountedVolumes();
     FillDriveBoxes(volumes);
-    CBDirM->setEditText(QString::fromStdString(leftDirectory_));
-    CB_DriveM->setEditText(QString::fromStdString(VolumeRootOf(leftDirectory_, volumes)));
-    CBDirR->setEditText(QString::fromStdString(rightDirectory_));
-    CB_DriveR->setEditText(QString::fromStdString(VolumeRootOf(rightDirectory_, volumes)));
+    CBDirM->setEditText(QString::fromStdString(LeftPane->Directory()));
+    CB_DriveM->setEditText(QString::fromStdString(VolumeRootOf(LeftPane->Directory(), volumes)));
+    CBDirR->setEditText(QString::fromStdString(RightPane->Directory()));
+    CB_DriveR->setEditText(QString::fromStdString(VolumeRootOf(RightPane->Directory(), volumes)));
 
     state_.ConfirmCopyText = "Confirm copy";
     state_.ConfirmMoveText = "Confirm move";

@@ -7,6 +7,7 @@
 
 #include "app/MainState.h"
 #include "engine/Engine.h"
+#include "filemanager/MFileExplorer.h"
 #include "mp3/MPEGPlay.h"
 #include "platform/UserQuestions.h"
 #include "platform/Volumes.h"
@@ -50,7 +51,7 @@ class TMain : public QMainWindow {
     QWidget* PanLeftPane;
     QToolBar* ToolBar2;
     QComboBox *CB_DriveM, *CBDirM, *CB_DriveR, *CBDirR;
-    QWidget *LeftPane, *RightPane;
+    TMFileExplorer *LeftPane, *RightPane;
     QStackedWidget* JobControl;
     QWidget *DIZPage, *PackPage, *FileMgrPage;
     QGroupBox* Cornice;
@@ -79,6 +80,7 @@ class TMain : public QMainWindow {
     void BuildBottomToolbars();
     void BuildStatusBar();
     void ShowModeToolbar(QToolBar* shown);
+    void SwitchMode(QWidget* page, const std::string& mask, bool multiSelect, QToolBar* bar);
     void FillDriveBoxes(const std::vector<Volume>& volumes);
     void FillGenreBoxes();
 
@@ -86,8 +88,6 @@ class TMain : public QMainWindow {
     UserQuestions& questions_;
     Engine engine_;
     TMPEGPlayer player_;
-    std::string leftDirectory_;
-    std::string rightDirectory_;
 };
 
 }  // namespace tavrin

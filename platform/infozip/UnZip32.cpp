@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -221,11 +223,12 @@ class Unzipper {
                      const std::vector<std::string>& parts, const std::string& shown);
     bool SafeLinkTarget(int dirFd, const std::string& target, std::string* normalized);
     void StampFolders();
+    Reader::OpenStatus OpenArchive();
 
     const DCL& opt_;
     USERFUNCTIONS& uf_;
     bool matcherIgnoreCase_;
-    Reader reader_;
+    std::shared_ptr<Reader> reader_;  // shared with the cache of the last archive read
     int result_ = PK_OK;
     bool stopped_ = false;
     std::vector<char> message_;
@@ -246,8 +249,58 @@ class Unzipper {
     std::vector<FolderStamp> folders_;
 };
 
+namespace {
+
+// The last archive read stays open with its directory: the description lookup asks for one
+// name after another in the same archive. It is used again only while the file on disk is
+// the same one, unchanged (device, inode, size, change and modification times).
+struct CachedArchive {
+    std::mutex lock;
+    std::string path;
+    struct stat identity {};
+    std::shared_ptr<izcommon::ZipArchiveReader> reader;
+};
+
+CachedArchive& Cache() {
+    static CachedArchive cache;
+    return cache;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
+Reader::OpenStatus Unzipper::OpenArchive() {
+    CachedArchive& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    struct stat now {};
+    bool known = stat(opt_.lpszZipFN, &now) == 0 && S_ISREG(now.st_mode);
+    if (known && cache.reader && cache.path == opt_.lpszZipFN && SameFile(cache.identity, now)) {
+        reader_ = cache.reader;
+        reader_->Rewind();
+        return Reader::OpenStatus::kOk;
+    }
+    reader_ = std::make_shared<Reader>();
+    Reader::OpenStatus status = reader_->Open(opt_.lpszZipFN);
+    // Keep it only when the file did not change while it was read.
+    struct stat after {};
+    if (status == Reader::OpenStatus::kOk && known && stat(opt_.lpszZipFN, &after) == 0 &&
+        SameFile(now, after)) {
+        cache.path = opt_.lpszZipFN;
+        cache.identity = now;
+        cache.reader = reader_;
+    } else {
+        cache.reader.reset();
+    }
+    return status;
+}
+
 int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
-    switch (reader_.Open(opt_.lpszZipFN)) {
+    switch (OpenArchive()) {
         case Reader::OpenStatus::kOk:
             break;
         case Reader::OpenStatus::kDamaged:
@@ -257,15 +310,15 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
             Error(std::string("error: cannot find or open zip archive ") + opt_.lpszZipFN + "\n");
             return PK_NOZIP;
     }
-    uf_.cchComment = static_cast<ush>(std::min<size_t>(reader_.Comment().size(), 0xffff));
-    if (opt_.nzflag && !reader_.Comment().empty() && opt_.fQuiet < 2)
-        Print(std::string(reader_.Comment()) + "\n");
+    uf_.cchComment = static_cast<ush>(std::min<size_t>(reader_->Comment().size(), 0xffff));
+    if (opt_.nzflag && !reader_->Comment().empty() && opt_.fQuiet < 2)
+        Print(std::string(reader_->Comment()) + "\n");
 
     Matcher matcher(ifnc, ifnv, xfnc, xfnv, matcherIgnoreCase_);
     uint64_t matched = 0, sumSize = 0, sumComp = 0;
     CentralEntry e;
     std::string scratch;
-    while (!stopped_ && reader_.Next(&e)) {
+    while (!stopped_ && reader_->Next(&e)) {
         if ((e.extra.empty() || (e.flags & 0x800)) && matcher.RejectsLength(e.rawName.size()))
             continue;
         std::string_view name = e.Name(&scratch);
@@ -308,7 +361,7 @@ void Unzipper::List(const CentralEntry& e, std::string_view name) {
 DataStatus Unzipper::ObtainPassword(const CentralEntry& e, std::string_view name,
                                     std::string* password) {
     if (havePassword_) {
-        DataStatus s = reader_.CheckPassword(e, password_);
+        DataStatus s = reader_->CheckPassword(e, password_);
         if (s == DataStatus::kOk) {
             *password = password_;
             return s;
@@ -330,7 +383,7 @@ DataStatus Unzipper::ObtainPassword(const CentralEntry& e, std::string_view name
         passwordGaveUp_ = true;
         return DataStatus::kBadPassword;
     }
-    DataStatus s = reader_.CheckPassword(e, password_);
+    DataStatus s = reader_->CheckPassword(e, password_);
     if (s == DataStatus::kOk) *password = password_;
     return s;
 }
@@ -342,7 +395,7 @@ DataStatus Unzipper::ReadEntry(const CentralEntry& e, std::string_view name,
         DataStatus s = ObtainPassword(e, name, &password);
         if (s != DataStatus::kOk) return s;
     }
-    DataStatus s = reader_.ReadData(e, password, sink);
+    DataStatus s = reader_->ReadData(e, password, sink);
     if (e.IsEncrypted()) {
         // A wrong password passes the one-byte check now and then; the data then fails.
         if (s == DataStatus::kBadData) return DataStatus::kBadPassword;
@@ -389,14 +442,16 @@ void Unzipper::Process(const CentralEntry& e, std::string_view name) {
         if (isFolderEntry) return;
         std::vector<char>& piece = piece_;
         piece.resize(Reader::kChunk + 1);
-        ReportData(ReadEntry(e, name,
-                             [&](const char* data, size_t length) {
-                                 std::memcpy(piece.data(), data, length);
-                                 piece[length] = '\0';
-                                 if (uf_.print) uf_.print(piece.data(), static_cast<ulg>(length));
-                                 return true;
-                             }),
-                   name);
+        // A negative answer of the print callback means "enough": the entry ends there, and
+        // that is no error.
+        bool enough = false;
+        auto status = ReadEntry(e, name, [&](const char* data, size_t length) {
+            std::memcpy(piece.data(), data, length);
+            piece[length] = '\0';
+            enough = uf_.print && uf_.print(piece.data(), static_cast<ulg>(length)) < 0;
+            return !enough;
+        });
+        if (!enough) ReportData(status, name);
         return;
     }
     if (opt_.ntflag) {

@@ -83,7 +83,8 @@ typedef struct {
     int SpaceToUnderscore;  // blanks in names become "_"
     int PromptToOverwrite;  // ask the replace callback before overwriting
     int fQuiet;             // 0 messages, 1 errors only, 2 nothing
-    int ncflag;             // 1: entries go to the print callback, nothing touches the disk
+    int ncflag;             // 1: entries go to the print callback, nothing touches the disk;
+                            //    a negative answer of print ends the entry (no error)
     int ntflag;             // 1: test the entries (CRC) without writing
     int nvflag;             // 1: list (one SendApplicationMessage per entry), no extraction
     int nfflag;             // freshen: replace only existing older files

@@ -1,6 +1,9 @@
 #include "app/Startup.h"
 
+#include <QAction>
+
 #include "app/Settings.h"
+#include "description/Cust_ext.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -11,7 +14,18 @@ Startup::~Startup() = default;
 bool Startup::CreateWindows() {
     main_ = std::make_unique<TMain>(state_, questions_);
     if (!main_->FormCreate()) return false;
+    // The custom-names form reads the settings, then its names, then builds the menu.
+    custom_ = new TCustom_ext(questions_, main_.get());
+    custom_->setWindowFlag(Qt::Window);
+    custom_->onMenuRebuild = [this](const std::vector<std::string>& names) {
+        main_->GenerateCustMenu(names);
+    };
+    QObject::connect(main_->Customfile1, &QAction::triggered, custom_, [this] {
+        custom_->show();
+        custom_->raise();
+    });
     pgm_init();
+    custom_->FormCreate(state_.ProgramDir);
     return true;
 }
 

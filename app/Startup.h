@@ -12,6 +12,7 @@
 namespace tavrin {
 
 class TMain;
+class TCustom_ext;
 
 class Startup {
   public:
@@ -28,6 +29,7 @@ class Startup {
 
     MainState& State() { return state_; }
     TMain* Main() { return main_.get(); }
+    TCustom_ext* Custom_ext() { return custom_; }
     // The language file pgm_init chose, if any.
     const std::optional<std::string>& LanguageFile() const { return languageFile_; }
 
@@ -35,6 +37,7 @@ class Startup {
     UserQuestions& questions_;
     MainState state_;
     std::unique_ptr<TMain> main_;
+    TCustom_ext* custom_ = nullptr;  // owned by the main window
     std::optional<std::string> languageFile_;
 };
 

@@ -14,8 +14,9 @@ namespace {
 
 class StdoutOutput : public tavrin::EngineOutput {
   public:
-    void AppendDescriptionLine(const std::string& text) override {
+    bool AppendDescription(const std::string& text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
+        return true;
     }
     void AddListingLine(const std::string& line, const std::string&) override {
         std::fwrite(line.data(), 1, line.size(), stdout);

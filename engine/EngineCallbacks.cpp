@@ -36,7 +36,8 @@ int ZipService(const char*, ulg) {
 
 int UnzipPrint(char* text, ulg length) {
     // The piece counts up to its first NUL; the length is not looked at.
-    if (CaptureDescription && g_output && text) g_output->AppendDescriptionLine(std::string(text));
+    if (CaptureDescription && g_output && text && !g_output->AppendDescription(std::string(text)))
+        return -1;  // enough: the engine ends the entry
     return static_cast<int>(length);
 }
 

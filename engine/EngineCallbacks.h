@@ -21,8 +21,9 @@ extern bool CaptureListing;
 class EngineOutput {
   public:
     virtual ~EngineOutput() = default;
-    // One piece of extracted text, to be added as a new line at the end of the description.
-    virtual void AppendDescriptionLine(const std::string& text) = 0;
+    // One piece of extracted text for the description. False when the description cannot
+    // take more (the engine then ends the entry).
+    virtual bool AppendDescription(const std::string& text) = 0;
     // One listing line for the unzip dialog, with its entry name for ListedNames.
     virtual void AddListingLine(const std::string& line, const std::string& entryName) = 0;
 };

@@ -213,7 +213,6 @@ TMFileExplorer::TMFileExplorer(std::string* programDir, QWidget* parent)
         logic_.ColumnClicked(column);
         model_->Reset();
     });
-    list_->setUniformItemSizes(true);
     list_->setLayoutMode(QListView::Batched);
     list_->setBatchSize(2000);
     stack_->addWidget(list_);

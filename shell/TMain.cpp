@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,6 +29,10 @@
 #include "engine/EngineCallbacks.h"
 #include "mp3/Genres.h"
 #include "platform/Volumes.h"
+#include "shell/AppIcon.h"
+#include "shell/DescriptionEditor.h"
+#include "shell/TAboutBox.h"
+#include "shell/TrayMenu.h"
 
 namespace tavrin {
 
@@ -75,7 +81,9 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     : QMainWindow(parent), state_(state), questions_(questions) {
     setObjectName("Main");
     setWindowTitle(kAppTitle);
+    setWindowIcon(AppIcon());
     resize(809, 586);
+    SetEngineOutput(this);
 
     // The two panes come first: the first one records the folder the program was started
     // in as ProgramDir. Their initial folder, the user's home folder, is applied below.
@@ -108,6 +116,10 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     setCentralWidget(splitter);
     BuildBottomToolbars();
     BuildStatusBar();
+    BuildTray();
+    AboutBox = new TAboutBox(this);
+    LeftPane->OnClick = [this] { LeftPaneClick(); };
+    LeftPane->OnKeyUp = [this](int key, Qt::KeyboardModifiers) { LeftPaneKeyUp(key); };
     std::string home = WithSlash(QDir::homePath().toStdString());
     LeftPane->SetDirectory(home);
     RightPane->SetDirectory(home);
@@ -121,7 +133,7 @@ void TMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu("File");
     File1 = file->menuAction();
     Exit1 = file->addAction("Exit");
-    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(Exit1, &QAction::triggered, this, &TMain::Exit1Click);
 
     QMenu* mode = menuBar()->addMenu("Mode");
     Mode1 = mode->menuAction();
@@ -138,12 +150,17 @@ void TMain::BuildMenus() {
     Hiddenfiles1->setCheckable(true);
     Customfile1 = options->addAction("Custom file...");
     Changelanguage1 = options->addAction("Change language...");
+    connect(M_Font, &QAction::triggered, this, &TMain::M_FontClick);
+    connect(M_WW, &QAction::triggered, this, &TMain::M_WWClick);
+    connect(Hiddenfiles1, &QAction::triggered, this, &TMain::Hiddenfiles1Click);
 
     QMenu* help = menuBar()->addMenu("Help");
     Help1 = help->menuAction();
     ManagingZIPfiles1 = help->addAction("Using Tavrin");
     ManagingZIPfiles1->setShortcut(QKeySequence(Qt::Key_F1));
     About1 = help->addAction("About...");
+    connect(ManagingZIPfiles1, &QAction::triggered, this, &TMain::ManagingZIPfiles1Click);
+    connect(About1, &QAction::triggered, this, &TMain::About1Click);
 }
 
 void TMain::BuildTopToolbar() {
@@ -182,7 +199,7 @@ void TMain::BuildTopToolbar() {
     bar->addWidget(spacer);
     b_quit = MakeButton(bar, "Exit", {}, QStyle::SP_DialogCloseButton);
     bar->addWidget(b_quit);
-    connect(b_quit, &QToolButton::clicked, this, &QWidget::close);
+    connect(b_quit, &QToolButton::clicked, this, &TMain::Exit1Click);
     addToolBar(Qt::TopToolBarArea, bar);
 }
 
@@ -219,9 +236,14 @@ QWidget* TMain::BuildDescriptionPage() {
     layout->setContentsMargins(2, 2, 2, 2);
     Cornice = new QGroupBox("file_id.diz", DIZPage);
     auto* frame = new QVBoxLayout(Cornice);
-    DIZEdit = new QPlainTextEdit(Cornice);
-    DIZEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    DIZEdit->setStyleSheet("color: navy;");
+    DIZEdit = new DescriptionEditor(Cornice);
+    DIZEdit->setObjectName("DIZEdit");
+    DIZEdit->onKeyDown = [this](int key) { DIZEditKeyDown(key); };
+    DIZEdit->onUserEdit = [this] { MarkEdited(); };
+    // The player panel: Play and Stop, top right of the description area.
+    MPanel = new QWidget(Cornice);
+    MPanel->setVisible(false);
+    frame->addWidget(MPanel, 0, Qt::AlignRight);
     frame->addWidget(DIZEdit);
     // The tag panel lies over the editor in the same frame, hidden until an MP3 file is shown.
     MP3Panel = new QTabWidget(Cornice);
@@ -305,6 +327,14 @@ void TMain::BuildBottomToolbars() {
     }
     b_auto->setChecked(true);
     b_custom->setEnabled(false);
+    CustMenu = new QMenu(b_custom);
+    b_custom->setMenu(CustMenu);
+    b_custom->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(b_auto, &QToolButton::clicked, this, &TMain::b_autoClick);
+    connect(b_fileID, &QToolButton::clicked, this, &TMain::B_FileIDClick);
+    connect(b_filename, &QToolButton::clicked, this, &TMain::B_filenameClick);
+    connect(b_readme, &QToolButton::clicked, this, &TMain::B_readmeClick);
+    connect(b_custom, &QToolButton::clicked, this, &TMain::b_customClick);
     ToolDIZ->addSeparator();
     b_save = MakeButton(ToolDIZ, "Save info", {}, QStyle::SP_DialogSaveButton);
     b_save->setEnabled(false);
@@ -315,6 +345,8 @@ void TMain::BuildBottomToolbars() {
     b_autoview->setChecked(true);
     b_view = MakeButton(ToolDIZ, "View", {}, QStyle::SP_FileDialogContentsView);
     for (QToolButton* b : {b_save, b_unzip, b_autoview, b_view}) ToolDIZ->addWidget(b);
+    connect(b_save, &QToolButton::clicked, this, &TMain::B_SaveClick);
+    connect(b_view, &QToolButton::clicked, this, &TMain::B_viewClick);
 
     ToolZIP = new QToolBar("ToolZIP", this);
     Lstep2 = StepLabel("step 2:", "fuchsia", true, ToolZIP);

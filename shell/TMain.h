@@ -3,16 +3,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "app/MainState.h"
+#include "description/DescriptionLookup.h"
 #include "engine/Engine.h"
+#include "engine/EngineCallbacks.h"
 #include "filemanager/MFileExplorer.h"
 #include "mp3/MPEGPlay.h"
 #include "platform/UserQuestions.h"
 #include "platform/Volumes.h"
 
 class QAction;
+class QMenu;
+class QSystemTrayIcon;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -29,9 +35,14 @@ class QWidget;
 
 namespace tavrin {
 
-class TMain : public QMainWindow {
+class DescriptionEditor;
+class TAboutBox;
+class TrayMenu;
+
+class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget {
   public:
     TMain(MainState& state, UserQuestions& questions, QWidget* parent = nullptr);
+    ~TMain() override;
 
     // The creation steps run before the user sees the window. False when the zip engine
     // check failed: the error has been shown and the program ends.
@@ -46,6 +57,68 @@ class TMain : public QMainWindow {
     void b_zipmodeClick();
     void b_filemodeClick();
 
+    // --- Menus and tray -------------------------------------------------------------------
+    void M_WWClick();
+    void M_FontClick();
+    void Hiddenfiles1Click();
+    void ManagingZIPfiles1Click();
+    void About1Click();
+    void Minimize();
+    void Tray1Click();
+    void Tray1DblClick();
+    void Restore1Click();
+    void AboutTavrinClick();
+    void Exitprogram1Click();
+
+    // --- Description page ----------------------------------------------------------------
+    void GetInfo(const std::string& path);
+    void ViewInfo(const std::string& path);
+    void b_autoClick();
+    void B_FileIDClick();
+    void B_readmeClick();
+    void B_filenameClick();
+    void b_customClick();
+    void GestCust(const std::string& name);
+    void B_viewClick();
+    void DIZEditKeyDown(int key);
+    void B_SaveClick();
+    // Writes the editor's text into `archive` under the frame's caption. True when stored
+    // (or the engine refused the options, which it reports itself).
+    bool EmbedDescription(const std::string& archive);
+    // Rebuilds the custom-names menu of b_custom from `names` (last item AllCustomLabel).
+    void GenerateCustMenu(const std::vector<std::string>& names);
+    const std::vector<std::string>& CustomNames() const { return customNames_; }
+    // The editor's text as the bytes it stands for, and a text shown as bytes.
+    std::string DescriptionBytes() const;
+    void ShowDescription(const std::string& bytes);
+    bool DescriptionCut() const { return descriptionCut_; }
+    // The compression level text the embedding uses (the zip options dialog's level box).
+    std::function<std::string()> levelText = [] { return std::string("6"); };
+    // The tag panel: shows an MP3 file's tags, writes them back.
+    std::function<void(const std::string&)> ViewMP3;
+    std::function<void(const std::string&)> IDTagWrite;
+
+    // --- Selection and leaving -----------------------------------------------------------
+    void LeftPaneClick();
+    void LeftPaneKeyUp(int key);
+    void Exit1Click();
+    // Offers to save a pending edit. `leaving`: the question before the program ends. False
+    // when the edit could not be stored and the program must stay open.
+    bool SettlePendingEdit(bool leaving);
+    // Folder history and drive box of a pane (at most 30 folders, the oldest goes first).
+    void SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* driveBox);
+
+    // EngineOutput and DescriptionTarget: the lookup's text and frame caption.
+    bool AppendDescription(const std::string& text) override;
+    void AddListingLine(const std::string& line, const std::string& entryName) override;
+    void ClearDescription() override;
+    void SetCornice(const std::string& name) override;
+    // Receives the listing lines of the unzip dialog.
+    std::function<void(const std::string& line)> listingSink;
+
+    // The largest description shown; a longer one is shown cut and cannot be saved.
+    static constexpr std::size_t kMaxDescriptionBytes = 16u << 20;
+
     // Controls other parts and tests reach.
     QToolButton *b_dizmode, *b_zipmode, *b_filemode, *b_quit;
     QWidget* PanLeftPane;
@@ -55,7 +128,13 @@ class TMain : public QMainWindow {
     QStackedWidget* JobControl;
     QWidget *DIZPage, *PackPage, *FileMgrPage;
     QGroupBox* Cornice;
-    QPlainTextEdit* DIZEdit;
+    DescriptionEditor* DIZEdit;
+    QWidget* MPanel;
+    QMenu* CustMenu;
+    QSystemTrayIcon* Tray1;
+    TrayMenu* PopupMenu;
+    QAction *Restore1, *AboutTavrin, *Exitprogram1;
+    TAboutBox* AboutBox = nullptr;
     QTabWidget* MP3Panel;
     QComboBox *CB_Genre, *CB_genre2;
     QLabel *Lstep1, *Ldrop, *Lstep2, *Lstep3;
@@ -70,8 +149,17 @@ class TMain : public QMainWindow {
     QAction *File1, *Exit1, *Mode1, *DIZ1, *ZIP1, *Filemanager1, *Options1, *M_Font, *M_WW,
         *Hiddenfiles1, *Customfile1, *Changelanguage1, *Help1, *ManagingZIPfiles1, *About1;
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
   private:
     void BuildMenus();
+    void BuildTray();
+    void SelectLookupButton(QToolButton* button, const QString& status);
+    LookupChoice CurrentChoice() const;
+    void MarkEdited();
+    void ClearEdited();
     void BuildTopToolbar();
     QWidget* BuildLeftPanel();
     QWidget* BuildDescriptionPage();
@@ -88,6 +176,11 @@ class TMain : public QMainWindow {
     UserQuestions& questions_;
     Engine engine_;
     TMPEGPlayer player_;
+    std::vector<std::string> customNames_;
+    std::string descriptionBytes_;  // what the lookup delivered
+    bool descriptionCut_ = false;
+    bool loadingDescription_ = false;
+    bool ending_ = false;  // "End program": leave without questions
 };
 
 }  // namespace tavrin

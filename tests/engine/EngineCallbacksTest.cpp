@@ -7,7 +7,10 @@ namespace {
 
 class RecordingOutput : public EngineOutput {
   public:
-    void AppendDescriptionLine(const std::string& text) override { description.push_back(text); }
+    bool AppendDescription(const std::string& text) override {
+        description.push_back(text);
+        return description.size() < 3;
+    }
     void AddListingLine(const std::string& line, const std::string& name) override {
         lines.push_back(line);
         names.push_back(name);
@@ -55,6 +58,9 @@ TEST_F(EngineCallbacksTest, PrintedTextReachesTheDescriptionOnlyWhileCaptured) {
     ASSERT_EQ(output.description.size(), 1u);
     EXPECT_EQ(output.description[0], "first line\r\nsecond");  // up to the first NUL
     EXPECT_TRUE(output.lines.empty());
+    // A description that takes no more answers -1, so the engine ends the entry.
+    EXPECT_EQ(UnzipPrint(piece, 5), 5);
+    EXPECT_EQ(UnzipPrint(piece, 5), -1);
 }
 
 TEST_F(EngineCallbacksTest, QuestionsOfTheEngineAreAnsweredWithoutTheUser) {

@@ -1,0 +1,32 @@
+// Writing a description back into its archive: the text goes into a file named like the
+// description in a private temporary folder, and the zip engine adds that file to the
+// archive without its folder, replacing the entry of that name.
+#pragma once
+
+#include <string>
+
+#include "engine/Zip32.h"
+
+namespace tavrin {
+
+struct EmbedOutcome {
+    enum Kind {
+        kStored,          // the archive holds the new text
+        kTempFailed,      // the temporary file could not be written; nothing reached the archive
+        kOptionsRefused,  // the engine refused the option record ("Error setting Zip Options")
+        kArchiveFailed,   // the engine could not write the archive (engineResult says why)
+    };
+    Kind kind = kStored;
+    int engineResult = 0;
+    std::string error;  // the reason, for kTempFailed
+};
+
+// The option record of the embedding: zero except fExtra, fJunkDir and fGrow TRUE and the
+// level character of the options dialog's level text.
+ZPOPT EmbedOptions(const std::string& levelText);
+
+// Stores `text` (bytes as they go into the archive) in `archive` under `descriptionName`.
+EmbedOutcome Embed(const Zip32& zip, const std::string& archive, const std::string& descriptionName,
+                   const std::string& text, const std::string& levelText);
+
+}  // namespace tavrin

@@ -1,0 +1,54 @@
+// Finding the description inside a zip archive: candidate names tried one after another,
+// each read to memory by the unzip engine, in the order the description toolbar's choice
+// sets.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/UnZip32.h"
+
+namespace tavrin {
+
+inline constexpr const char* kFileIdName = "file_id.diz";
+inline constexpr const char* kReadmeName = "readme.txt";
+inline constexpr const char* kFileNamePlaceholder = "<filename>";
+
+// Which button of the description toolbar is down.
+enum class LookupMode { Automatic, FileId, Readme, FileName, Custom };
+
+struct LookupChoice {
+    LookupMode mode = LookupMode::Automatic;
+    std::string customCaption;  // the caption of the custom button
+};
+
+// The archive's own name with "txt": Archive.ZIP → Archive.txt (the stem keeps its case).
+std::string NameText(const std::string& archiveFileName);
+// A custom name for an archive: "<filename>" anywhere in it puts the archive's name up to
+// its first dot in place of the part before the custom name's first dot.
+std::string CustomCandidate(const std::string& archiveFileName, const std::string& customName);
+
+// Where the lookup shows its work: the editor (emptied before each attempt; the text itself
+// arrives through the engine's print callback while CaptureDescription is set) and the
+// frame caption (the name tried).
+class DescriptionTarget {
+  public:
+    virtual ~DescriptionTarget() = default;
+    virtual void ClearDescription() = 0;
+    virtual void SetCornice(const std::string& name) = 0;
+};
+
+struct LookupResult {
+    bool found = false;
+    std::string cornice;  // the caption the frame shows afterwards
+};
+
+// The unzip record of one attempt: one name to memory, names compared without case.
+DCL LookupRecord(char* archive, char* emptyFolder);
+
+// The lookup for the archive at `archivePath`.
+LookupResult ViewInfo(const UnZip32& unzip, const std::string& archivePath,
+                      const LookupChoice& choice, const std::vector<std::string>& customNames,
+                      const std::string& allCustomLabel, DescriptionTarget& target);
+
+}  // namespace tavrin

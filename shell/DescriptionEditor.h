@@ -1,0 +1,36 @@
+// DIZEdit: the description editor. DOS text in a fixed-pitch font whose box-drawing glyphs
+// join, navy, no word wrap; every byte shows as its code page 437 glyph and is stored back
+// as the same byte.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <functional>
+#include <string>
+
+namespace tavrin {
+
+class DescriptionEditor : public QPlainTextEdit {
+  public:
+    explicit DescriptionEditor(QWidget* parent = nullptr);
+
+    // Shows description bytes; not an edit.
+    void SetBytes(const std::string& bytes);
+    // The text as bytes, lines joined by CR LF.
+    std::string Bytes() const;
+
+    // A key pressed (its virtual key code), before the editor handles it.
+    std::function<void(int key)> onKeyDown;
+    // Any change of the text by the user (typing, pasting, cutting, dropping, undoing).
+    std::function<void()> onUserEdit;
+
+    // The first installed of the fonts whose code page 437 glyphs have one advance.
+    static QFont DescriptionFont();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    bool loading_ = false;
+};
+
+}  // namespace tavrin

@@ -20,5 +20,7 @@ int Usage(const std::string& subcommand = {});
 int CmdList(const Args& args);
 int CmdZip(const Args& args);
 int CmdUnzip(const Args& args);
+int CmdDiz(const Args& args);
+int CmdDizSet(const Args& args);
 
 }  // namespace tavrin::cli

@@ -16,6 +16,11 @@ struct Command {
 
 const std::map<std::string, Command>& Commands() {
     static const std::map<std::string, Command> commands = {
+        {"diz",
+         {CmdDiz,
+          "diz [--choice auto|file_id|readme|filename|custom=NAME|all-custom]\n"
+          "      [--custom-names FILE] ARCHIVE"}},
+        {"diz-set", {CmdDizSet, "diz-set [--name NAME] [--level C] ARCHIVE   (text on standard input)"}},
         {"list", {CmdList, "list ARCHIVE"}},
         {"zip",
          {CmdZip,

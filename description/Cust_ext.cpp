@@ -38,7 +38,8 @@ TCustom_ext::TCustom_ext(UserQuestions& questions, QWidget* parent)
     Label2->setTextFormat(Qt::PlainText);
     grid->addWidget(Label2, 0, 0, 1, 3);
     T_cFile = new QLineEdit(this);
-    grid->addWidget(T_cFile, 2, 0);
+    T_cFile->setMinimumWidth(110);
+    grid->addWidget(T_cFile, 2, 0, Qt::AlignTop);
     auto* middle = new QVBoxLayout;
     B_Add = new QPushButton("&Add>>", this);
     B_Remove = new QPushButton("<<Remove", this);
@@ -65,6 +66,8 @@ TCustom_ext::TCustom_ext(UserQuestions& questions, QWidget* parent)
     buttons->addWidget(B_OK);
     grid->addLayout(buttons, 4, 0, 1, 3);
     grid->setRowStretch(2, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
 
     connect(B_Add, &QPushButton::clicked, this, &TCustom_ext::B_AddClick);
     connect(B_Remove, &QPushButton::clicked, this, &TCustom_ext::B_RemoveClick);

@@ -1,13 +1,18 @@
 #include "shell/QtUserQuestions.h"
 
-#include <QColorDialog>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
+#include <QFontComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStringConverter>
 
 namespace tavrin {
@@ -98,22 +103,76 @@ std::optional<std::string> QtUserQuestions::ChooseSaveFileName(const SaveFileReq
 
 std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current, int minPoints,
                                                       int maxPoints) {
-    QFont font(QString::fromStdString(current.family), current.pointSize);
-    font.setBold(current.bold);
-    font.setItalic(current.italic);
-    font.setUnderline(current.underline);
-    font.setStrikeOut(current.strikeOut);
-    QFontDialog dialog(font, parent_);
-    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    // A font dialog with effects: family, style, size within the limits, underline, strike
+    // out and colour, with a sample.
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QObject::tr("Font"));
+    auto* form = new QFormLayout(&dialog);
+    auto* family = new QFontComboBox(&dialog);
+    family->setCurrentFont(QFont(QString::fromStdString(current.family)));
+    auto* size = new QSpinBox(&dialog);
+    size->setRange(minPoints, maxPoints);
+    size->setValue(std::clamp(current.pointSize, minPoints, maxPoints));
+    auto* bold = new QCheckBox(QObject::tr("&Bold"), &dialog);
+    auto* italic = new QCheckBox(QObject::tr("&Italic"), &dialog);
+    auto* underline = new QCheckBox(QObject::tr("&Underline"), &dialog);
+    auto* strike = new QCheckBox(QObject::tr("Stri&keout"), &dialog);
+    bold->setChecked(current.bold);
+    italic->setChecked(current.italic);
+    underline->setChecked(current.underline);
+    strike->setChecked(current.strikeOut);
+    auto* colour = new QComboBox(&dialog);
+    const std::pair<const char*, QRgb> colours[] = {
+        {"Black", 0x000000},  {"Maroon", 0x800000},  {"Green", 0x008000}, {"Olive", 0x808000},
+        {"Navy", 0x000080},   {"Purple", 0x800080},  {"Teal", 0x008080},  {"Gray", 0x808080},
+        {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},     {"Lime", 0x00FF00},  {"Yellow", 0xFFFF00},
+        {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},  {"White", 0xFFFFFF}};
+    for (const auto& [name, rgb] : colours) {
+        QPixmap swatch(16, 16);
+        swatch.fill(QColor(rgb));
+        colour->addItem(QIcon(swatch), QObject::tr(name), QVariant::fromValue(uint(rgb)));
+        if (rgb == current.rgb) colour->setCurrentIndex(colour->count() - 1);
+    }
+    auto* sample = new QLabel("AaBbYyZz  ╔═╗ ░▒▓", &dialog);
+    sample->setMinimumHeight(48);
+    sample->setFrameShape(QFrame::StyledPanel);
+    auto update = [&] {
+        QFont f = family->currentFont();
+        f.setPointSize(size->value());
+        f.setBold(bold->isChecked());
+        f.setItalic(italic->isChecked());
+        f.setUnderline(underline->isChecked());
+        f.setStrikeOut(strike->isChecked());
+        sample->setFont(f);
+        sample->setStyleSheet(
+            QString("color: #%1;").arg(colour->currentData().toUInt(), 6, 16, QChar('0')));
+    };
+    for (QCheckBox* box : {bold, italic, underline, strike})
+        QObject::connect(box, &QCheckBox::toggled, &dialog, update);
+    QObject::connect(family, &QFontComboBox::currentFontChanged, &dialog, update);
+    QObject::connect(size, &QSpinBox::valueChanged, &dialog, update);
+    QObject::connect(colour, &QComboBox::currentIndexChanged, &dialog, update);
+    update();
+    form->addRow(QObject::tr("&Font:"), family);
+    form->addRow(QObject::tr("&Size:"), size);
+    auto* styles = new QHBoxLayout;
+    for (QCheckBox* box : {bold, italic, underline, strike}) styles->addWidget(box);
+    form->addRow(QObject::tr("Effects:"), styles);
+    form->addRow(QObject::tr("&Colour:"), colour);
+    form->addRow(sample);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    QFont chosen = dialog.selectedFont();
     FontChoice result = current;
-    result.family = chosen.family().toStdString();
-    result.pointSize = std::clamp(chosen.pointSize(), minPoints, maxPoints);
-    result.bold = chosen.bold();
-    result.italic = chosen.italic();
-    result.underline = chosen.underline();
-    result.strikeOut = chosen.strikeOut();
+    result.family = family->currentFont().family().toStdString();
+    result.pointSize = size->value();
+    result.bold = bold->isChecked();
+    result.italic = italic->isChecked();
+    result.underline = underline->isChecked();
+    result.strikeOut = strike->isChecked();
+    result.rgb = colour->currentData().toUInt();
     return result;
 }
 

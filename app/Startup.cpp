@@ -4,6 +4,9 @@
 
 #include "app/Settings.h"
 #include "description/Cust_ext.h"
+#include "packer/ZipOptZ.h"
+#include "packer/ZipUnzip.h"
+#include "packer/ZipWait.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -14,6 +17,11 @@ Startup::~Startup() = default;
 bool Startup::CreateWindows() {
     main_ = std::make_unique<TMain>(state_, questions_);
     if (!main_->FormCreate()) return false;
+    // The other windows, in their order; each lives until the program ends.
+    auto* unzip = new TFrmUnzip(main_.get());
+    auto* options = new TFrmZipOpt(main_.get());
+    auto* wait = new TFrmWaitZip(main_.get());
+    main_->AttachForms(unzip, options, wait);
     // The custom-names form reads the settings, then its names, then builds the menu.
     custom_ = new TCustom_ext(questions_, main_.get());
     custom_->setWindowFlag(Qt::Window);

@@ -104,6 +104,9 @@ class PaneView : public Base {
     }
     void startDrag(Qt::DropActions) override {
         if (!pane_->HasSelection()) return;
+        // The item dragged is the pane's selected file from now on, as a click would make it
+        // (without the click's event).
+        pane_->Logic().Click();
         auto* drag = new QDrag(this);
         drag->setMimeData(pane_->MakeDragData());
         drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);

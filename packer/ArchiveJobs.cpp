@@ -146,4 +146,65 @@ int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
     return result;
 }
 
+std::string ZipResultText(int result) {
+    switch (result) {
+        case ZE_OK:
+            return "done";
+        case ZE_EOF:
+        case ZE_FORM:
+            return "the archive is damaged or is not a zip archive";
+        case ZE_MEM:
+            return "out of memory";
+        case ZE_ABORT:
+            return "stopped";
+        case ZE_TEMP:
+            return "the temporary file could not be written";
+        case ZE_READ:
+        case ZE_OPEN:
+            return "some files could not be read";
+        case ZE_NONE:
+            return "there was nothing to do";
+        case ZE_NAME:
+            return "the archive name is missing";
+        case ZE_WRITE:
+            return "the archive could not be written";
+        case ZE_CREAT:
+            return "the archive could not be created";
+        case ZE_PARMS:
+            return "the options are not valid";
+        default:
+            return "engine error " + std::to_string(result);
+    }
+}
+
+std::string UnzipResultText(int result) {
+    switch (result) {
+        case PK_OK:
+            return "done";
+        case PK_WARN:
+            return "some entries were skipped";
+        case PK_ERR:
+        case PK_BADERR:
+            return "the archive is damaged";
+        case PK_MEM:
+            return "out of memory";
+        case PK_PARAM:
+            return "the options are not valid";
+        case PK_FIND:
+            return "no entry matched";
+        case PK_NOZIP:
+            return "the archive cannot be read or is not a zip archive";
+        case PK_DISK:
+            return "a file could not be written (is the target folder writable?)";
+        case IZ_CTRLC:
+            return "stopped";
+        case IZ_UNSUP:
+            return "some entries use an unsupported method";
+        case IZ_BADPWD:
+            return "some entries need a password";
+        default:
+            return "engine error " + std::to_string(result);
+    }
+}
+
 }  // namespace tavrin

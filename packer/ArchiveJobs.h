@@ -66,4 +66,8 @@ int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
                         const ExtractionRequest& request, std::vector<std::string>& extractNames,
                         const EngineCallRunner& runner = {});
 
+// What an engine result means, for the message shown when packing or extracting failed.
+std::string ZipResultText(int result);
+std::string UnzipResultText(int result);
+
 }  // namespace tavrin

@@ -51,6 +51,7 @@ class UserQuestions {
     // Message box with an OK button, the given title and icon.
     virtual void ShowMessage(const std::string& title, const std::string& text,
                              BoxIcon icon = BoxIcon::None) = 0;
+    // A file name for saving, as the file system spells it (bytes).
     virtual std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) = 0;
     // Font dialog with effects, sizes limited to minPoints..maxPoints.
     virtual std::optional<FontChoice> ChooseFont(const FontChoice& current, int minPoints,

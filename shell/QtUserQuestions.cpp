@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontComboBox>
@@ -96,9 +97,10 @@ std::optional<std::string> QtUserQuestions::ChooseSaveFileName(const SaveFileReq
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(FromAnsi(request.defaultExtension));
-    if (!request.initialName.empty()) dialog.selectFile(FromAnsi(request.initialName));
+    if (!request.initialName.empty())
+        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.initialName)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return ToAnsi(dialog.selectedFiles().first());
+    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
 
 std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current, int minPoints,

@@ -31,6 +31,7 @@
 #include "platform/Volumes.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
+#include "shell/DropList.h"
 #include "shell/TAboutBox.h"
 #include "shell/TrayMenu.h"
 
@@ -277,8 +278,11 @@ QWidget* TMain::BuildPackerPage() {
     layout->addWidget(panel2);
     auto* group = new QGroupBox(PackPage);
     auto* inner = new QVBoxLayout(group);
-    ListaZip = new QListWidget(group);
+    ListaZip = new DropList(group);
     ListaZip->setStyleSheet("color: blue;");
+    ListaZip->OnDragOver = [this](TMFileExplorer* source) { return ListaZipDragOver(source); };
+    ListaZip->OnDragDrop = [this](TMFileExplorer* source) { ListaZipDragDrop(source); };
+    ListaZip->OnKeyDown = [this](int key) { return ListaZipKeyDown(key); };
     inner->addWidget(ListaZip);
     layout->addWidget(group);
     return PackPage;
@@ -346,6 +350,7 @@ void TMain::BuildBottomToolbars() {
     b_view = MakeButton(ToolDIZ, "View", {}, QStyle::SP_FileDialogContentsView);
     for (QToolButton* b : {b_save, b_unzip, b_autoview, b_view}) ToolDIZ->addWidget(b);
     connect(b_save, &QToolButton::clicked, this, &TMain::B_SaveClick);
+    connect(b_unzip, &QToolButton::clicked, this, &TMain::B_UnzipClick);
     connect(b_view, &QToolButton::clicked, this, &TMain::B_viewClick);
 
     ToolZIP = new QToolBar("ToolZIP", this);
@@ -361,7 +366,10 @@ void TMain::BuildBottomToolbars() {
     b_ZipOpt = MakeButton(ToolZIP, "Options...");
     b_ZipOpt->setStyleSheet("color: blue;");
     Lstep3 = StepLabel("step 3:", "fuchsia", true, ToolZIP);
+    connect(btnSaveTo, &QToolButton::clicked, this, &TMain::btnSaveToClick);
+    connect(b_ZipOpt, &QToolButton::clicked, this, &TMain::ZipOptClick);
     b_ZipThem = MakeButton(ToolZIP, "Zip!", {}, QStyle::SP_MediaPlay);
+    connect(b_ZipThem, &QToolButton::clicked, this, &TMain::B_ZipThemClick);
     b_ZipThem->setStyleSheet(
         "QToolButton { background: red; color: yellow; font-weight: bold; padding: 2px 8px; }");
     ToolZIP->addWidget(Lstep2);

@@ -13,6 +13,7 @@
 #include "engine/EngineCallbacks.h"
 #include "filemanager/MFileExplorer.h"
 #include "mp3/MPEGPlay.h"
+#include "packer/ArchiveJobs.h"
 #include "platform/UserQuestions.h"
 #include "platform/Volumes.h"
 
@@ -36,6 +37,10 @@ class QWidget;
 namespace tavrin {
 
 class DescriptionEditor;
+class DropList;
+class TFrmUnzip;
+class TFrmWaitZip;
+class TFrmZipOpt;
 class TAboutBox;
 class TrayMenu;
 
@@ -98,6 +103,27 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::function<void(const std::string&)> ViewMP3;
     std::function<void(const std::string&)> IDTagWrite;
 
+    // --- Packer page, zip options, unzip dialog -----------------------------------------
+    // The dialogs the start-up creates in their order, handed to the main window.
+    void AttachForms(TFrmUnzip* unzip, TFrmZipOpt* options, TFrmWaitZip* wait);
+    bool ListaZipDragOver(TMFileExplorer* source);
+    void ListaZipDragDrop(TMFileExplorer* source);
+    bool ListaZipKeyDown(int key);
+    void btnSaveToClick();
+    void ZipOptClick();
+    void B_ZipThemClick();
+    void Set_ZipDllOptions();
+    void Get_ZipDllOptions();
+    void B_ZipDefaultClick();
+    void B_UnzipClick();
+    void Get_Contents(const std::string& archive);
+    void UnZip_SelectedFiles(const std::string& archive, bool all);
+    // The drop list's entries, in order.
+    const std::vector<std::string>& DroppedNames() const { return dropped_; }
+    TFrmUnzip* FrmUnzip = nullptr;
+    TFrmZipOpt* FrmZipOpt = nullptr;
+    TFrmWaitZip* FrmWaitZip = nullptr;
+
     // --- Selection and leaving -----------------------------------------------------------
     void LeftPaneClick();
     void LeftPaneKeyUp(int key);
@@ -138,7 +164,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     QTabWidget* MP3Panel;
     QComboBox *CB_Genre, *CB_genre2;
     QLabel *Lstep1, *Ldrop, *Lstep2, *Lstep3;
-    QListWidget* ListaZip;
+    DropList* ListaZip;
     QLineEdit* edtZipFileName;
     QToolButton *btnSaveTo, *b_ZipOpt, *b_ZipThem;
     QToolBar *ToolFILE, *ToolDIZ, *ToolZIP;
@@ -159,6 +185,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void SelectLookupButton(QToolButton* button, const QString& status);
     LookupChoice CurrentChoice() const;
     void MarkEdited();
+    EngineCallRunner WaitRunner();
     void ClearEdited();
     void BuildTopToolbar();
     QWidget* BuildLeftPanel();
@@ -177,6 +204,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     Engine engine_;
     TMPEGPlayer player_;
     std::vector<std::string> customNames_;
+    std::vector<std::string> dropped_;  // ListaZip's entries as bytes
+    std::string lastSaveName_;
     std::string descriptionBytes_;  // what the lookup delivered
     bool descriptionCut_ = false;
     bool loadingDescription_ = false;

@@ -32,6 +32,8 @@ struct Settings {
     Settings() {
         std::memset(&options, 0, sizeof options);
         std::memset(&functions, 0, sizeof functions);
+        // The engine starts as the zip options dialog starts: bare names, level 6.
+        options.fJunkDir = -1;
         options.fLevel = '6';
     }
     std::mutex lock;
@@ -474,31 +476,33 @@ int Archiver::Apply() {
                     const char* old = izcommon::Libzip()->zip_get_name(za_, found->second, 0);
                     if (old && c.entry != old)
                         izcommon::Libzip()->zip_file_rename(za_, found->second, c.entry.c_str(),
-                                                  ZIP_FL_ENC_GUESS);
+                                                            ZIP_FL_ENC_GUESS);
                     // Extra fields of the old entry (timestamps, owners) describe the old file.
-                    izcommon::Libzip()->zip_file_extra_field_delete(za_, found->second, ZIP_EXTRA_FIELD_ALL,
-                                                          ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
+                    izcommon::Libzip()->zip_file_extra_field_delete(
+                        za_, found->second, ZIP_EXTRA_FIELD_ALL, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
                 }
             } else {
                 index = izcommon::Libzip()->zip_file_add(za_, c.entry.c_str(), source,
-                                               ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
+                                                         ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
                 if (index < 0) izcommon::Libzip()->zip_source_free(source);
             }
         }
         if (index < 0) {
-            Warn(std::string("cannot add ") + c.entry + ": " + izcommon::Libzip()->zip_strerror(za_));
+            Warn(std::string("cannot add ") + c.entry + ": " +
+                 izcommon::Libzip()->zip_strerror(za_));
             return ZE_LOGIC;
         }
         auto idx = static_cast<zip_uint64_t>(index);
         entries_[izcommon::AsciiFold(c.entry)] = idx;
         if (!c.isDir)
-            izcommon::Libzip()->zip_set_file_compression(za_, idx,
-                                               level_ == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                               static_cast<zip_uint32_t>(level_));
+            izcommon::Libzip()->zip_set_file_compression(
+                za_, idx, level_ == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                static_cast<zip_uint32_t>(level_));
         izcommon::Libzip()->zip_file_set_mtime(za_, idx, c.st.st_mtime, 0);
         zip_uint32_t dosAttrs = (c.isDir ? 0x10 : 0) | ((c.st.st_mode & S_IWUSR) ? 0 : 0x01);
         if (opt_.fExtra)
-            izcommon::Libzip()->zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_DOS, dosAttrs);
+            izcommon::Libzip()->zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_DOS,
+                                                                 dosAttrs);
         else
             izcommon::Libzip()->zip_file_set_external_attributes(
                 za_, idx, 0, ZIP_OPSYS_UNIX,
@@ -543,7 +547,7 @@ void Archiver::AskComment() {
     std::string text(answer, strnlen(answer, 0xffff));
     if (text == before) return;
     if (izcommon::Libzip()->zip_set_archive_comment(za_, text.c_str(),
-                                          static_cast<zip_uint16_t>(text.size())) == 0)
+                                                    static_cast<zip_uint16_t>(text.size())) == 0)
         changed_ = true;
 }
 
@@ -576,7 +580,8 @@ int Archiver::CloseError() {
 }
 
 int Archiver::Finish() {
-    if (izcommon::Libzip()->zip_close(za_) != 0) return CloseError();  // the destructor discards the changes
+    if (izcommon::Libzip()->zip_close(za_) != 0)
+        return CloseError();  // the destructor discards the changes
     za_ = nullptr;
     if (!tempCopy_.empty()) {
         if (int error = MoveIntoPlace(); error != ZE_OK) return error;

@@ -26,7 +26,9 @@ EXPORT BOOL ZpSetOptions(LPZPOPT o) {
     g_options = *o;
     return TRUE;
 }
-EXPORT ZPOPT ZpGetOptions(void) { return g_options; }
+EXPORT ZPOPT ZpGetOptions(void) {
+    return g_options;
+}
 EXPORT int ZpArchive(ZCL c) {
     ++g_archiveCalls;
     strncpy(g_archive, c.lpszZipFN ? c.lpszZipFN : "", sizeof g_archive - 1);
@@ -43,11 +45,27 @@ EXPORT const char* ZpVersionInfo(const char* key) {
 }
 
 /* What the test reads back. */
-EXPORT const ZPOPT* RecordedOptions(void) { return &g_options; }
-EXPORT int RecordedSetCalls(void) { return g_setCalls; }
-EXPORT int RecordedInitCalls(void) { return g_initCalls; }
-EXPORT int RecordedArchiveCalls(void) { return g_archiveCalls; }
-EXPORT const char* RecordedArchive(void) { return g_archive; }
-EXPORT int RecordedNameCount(void) { return g_count; }
-EXPORT const char* RecordedName(int i) { return i >= 0 && i < 16 ? g_names[i] : ""; }
-EXPORT void SetArchiveResult(int result) { g_result = result; }
+EXPORT const ZPOPT* RecordedOptions(void) {
+    return &g_options;
+}
+EXPORT int RecordedSetCalls(void) {
+    return g_setCalls;
+}
+EXPORT int RecordedInitCalls(void) {
+    return g_initCalls;
+}
+EXPORT int RecordedArchiveCalls(void) {
+    return g_archiveCalls;
+}
+EXPORT const char* RecordedArchive(void) {
+    return g_archive;
+}
+EXPORT int RecordedNameCount(void) {
+    return g_count;
+}
+EXPORT const char* RecordedName(int i) {
+    return i >= 0 && i < 16 ? g_names[i] : "";
+}
+EXPORT void SetArchiveResult(int result) {
+    g_result = result;
+}

@@ -1,0 +1,107 @@
+#include "packer/ZipWait.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "shell/AppIcon.h"
+
+namespace tavrin {
+
+CopyAnimation::CopyAnimation(QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
+    setFixedSize(272, 60);
+    timer_->setInterval(45);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        frame_ = (frame_ + 1) % kFrames;
+        update();
+    });
+}
+
+void CopyAnimation::Start() {
+    frame_ = 0;
+    timer_->start();
+}
+
+void CopyAnimation::Stop() {
+    timer_->stop();
+}
+bool CopyAnimation::Running() const {
+    return timer_->isActive();
+}
+
+void CopyAnimation::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    auto folder = [&](int x) {
+        p.setPen(QPen(QColor(120, 80, 0), 1));
+        p.setBrush(QColor(250, 200, 60));
+        p.drawRect(x, 24, 44, 30);
+        p.drawRect(x, 18, 18, 6);
+    };
+    folder(8);
+    folder(220);
+    // The sheet follows an arc from the left folder to the right one.
+    double t = double(frame_) / (kFrames - 1);
+    int x = int(30 + t * 200);
+    int y = int(30 - 26 * 4 * t * (1 - t));
+    p.save();
+    p.translate(x, y);
+    p.rotate(-20 + 40 * t);
+    p.setPen(QPen(Qt::darkGray, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(-8, -10, 16, 20);
+    for (int line = -6; line <= 6; line += 4) p.drawLine(-5, line, 5, line);
+    p.restore();
+}
+
+TFrmWaitZip::TFrmWaitZip(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Processing, please wait...");
+    setFixedSize(366, 134);
+    setModal(true);
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    auto* layout = new QHBoxLayout(this);
+    Anm1 = new CopyAnimation(this);
+    layout->addWidget(Anm1);
+    auto* image = new QLabel(this);
+    image->setPixmap(AppIcon().pixmap(32, 32));
+    layout->addWidget(image);
+}
+
+void TFrmWaitZip::RunBlocking(const std::function<void()>& call) {
+    busy_ = true;
+    show();
+    Anm1->Start();
+    repaint();
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    // The engine call touches no widget: its callbacks only write while a capture flag is
+    // set, and no capture runs during packing or extraction.
+    std::thread worker([&] {
+        call();
+        done = true;
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    if (!done) loop.exec();
+    worker.join();
+    Anm1->Stop();
+    busy_ = false;
+    hide();
+}
+
+void TFrmWaitZip::closeEvent(QCloseEvent* event) {
+    if (busy_)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void TFrmWaitZip::reject() {
+    if (!busy_) QDialog::reject();
+}
+
+}  // namespace tavrin

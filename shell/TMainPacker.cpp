@@ -1,0 +1,144 @@
+// The packer page, the zip options and the unzip dialog as the main window drives them.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+
+#include "packer/ZipOptZ.h"
+#include "packer/ZipUnzip.h"
+#include "packer/ZipWait.h"
+#include "platform/qt/VirtualKey.h"
+#include "shell/DropList.h"
+#include "shell/QtUserQuestions.h"
+#include "shell/TMain.h"
+
+namespace tavrin {
+
+void TMain::AttachForms(TFrmUnzip* unzip, TFrmZipOpt* options, TFrmWaitZip* wait) {
+    FrmUnzip = unzip;
+    FrmZipOpt = options;
+    FrmWaitZip = wait;
+    levelText = [this] { return FrmZipOpt->edtLevel->text().toStdString(); };
+    FrmZipOpt->onSave = [this] { Set_ZipDllOptions(); };
+    FrmZipOpt->onDefault = [this] { B_ZipDefaultClick(); };
+    FrmUnzip->selectedCaption = [this] { return LeftPane->SelectedCaption(); };
+    FrmUnzip->selectedPath = [this] { return LeftPane->SelectedFile(); };
+    FrmUnzip->onList = [this](const std::string& archive) { Get_Contents(archive); };
+    FrmUnzip->onExtract = [this](bool all) {
+        // The archive by its full path: the pane's folder and the selected item's caption.
+        std::string caption = LeftPane->SelectedCaption();
+        if (caption.empty()) return;
+        UnZip_SelectedFiles(LeftPane->Directory() + caption, all);
+    };
+}
+
+EngineCallRunner TMain::WaitRunner() {
+    return [this](const std::function<void()>& call) { FrmWaitZip->RunBlocking(call); };
+}
+
+// --- Packer page ----------------------------------------------------------------------------
+
+bool TMain::ListaZipDragOver(TMFileExplorer* source) {
+    return source != nullptr;
+}
+
+void TMain::ListaZipDragDrop(TMFileExplorer* source) {
+    if (!source) return;
+    const std::string& path = LeftPane->SelectedFile();
+    ListaZip->addItem(QFile::decodeName(QByteArray::fromStdString(path)));
+    dropped_.push_back(path);
+}
+
+bool TMain::ListaZipKeyDown(int key) {
+    if (key != VK_DELETE) return false;
+    QListWidgetItem* focused = ListaZip->currentItem();
+    if (!focused || !focused->isSelected()) return true;
+    int row = ListaZip->row(focused);
+    delete ListaZip->takeItem(row);
+    dropped_.erase(dropped_.begin() + row);
+    return true;
+}
+
+void TMain::btnSaveToClick() {
+    SaveFileRequest request{"Save As", "Compressed files (*.zip)|*.zip", "zip", lastSaveName_};
+    std::optional<std::string> name = questions_.ChooseSaveFileName(request);
+    if (!name) return;
+    lastSaveName_ = *name;
+    edtZipFileName->setText(QFile::decodeName(QByteArray::fromStdString(*name)));
+}
+
+void TMain::ZipOptClick() {
+    FrmZipOpt->show();
+    FrmZipOpt->raise();
+}
+
+void TMain::B_ZipThemClick() {
+    if (dropped_.empty()) return;
+    std::string archive = QFile::encodeName(edtZipFileName->text()).toStdString();
+    if (IsBlankName(archive)) return;
+    int result = ZipFileList(engine_.zip, archive, dropped_, WaitRunner());
+    // "Nothing to do" (an update with nothing newer) is no failure.
+    if (result != ZE_OK && result != ZE_NONE)
+        questions_.ShowNotice("Packing " + archive + " failed: " + ZipResultText(result) + ".");
+}
+
+void TMain::Set_ZipDllOptions() {
+    ZPOPT record = BuildZipOptions(FrmZipOpt->Boxes());
+    if (!engine_.zip.ZpSetOptions(&record)) questions_.ShowNotice("Error setting Zip Options");
+}
+
+void TMain::Get_ZipDllOptions() {
+    FrmZipOpt->SetBoxes(BoxesFromOptions(engine_.zip.ZpGetOptions()));
+}
+
+void TMain::B_ZipDefaultClick() {
+    ZPOPT record = DefaultZipOptions();
+    if (!engine_.zip.ZpSetOptions(&record)) questions_.ShowNotice("Error setting Zip Options");
+    QCoreApplication::processEvents();
+    Get_ZipDllOptions();
+}
+
+// --- Unzip dialog ---------------------------------------------------------------------------
+
+void TMain::B_UnzipClick() {
+    if (FrmUnzip->isVisible()) {
+        FrmUnzip->raise();
+        FrmUnzip->activateWindow();
+        return;
+    }
+    FrmUnzip->show();
+}
+
+void TMain::Get_Contents(const std::string& archive) {
+    std::vector<std::string> lines;
+    listingSink = [&lines](const std::string& line) { lines.push_back(line); };
+    tavrin::Get_Contents(engine_.unzip, state_.UnzipCallbacks, archive, [this] {
+        state_.ListedNames.clear();
+        FrmUnzip->FilesList->clear();
+    });
+    listingSink = nullptr;
+    QStringList items;
+    items.reserve(qsizetype(lines.size()));
+    for (const std::string& line : lines) items.push_back(QString::fromLocal8Bit(line.c_str()));
+    FrmUnzip->FilesList->addItems(items);
+}
+
+void TMain::UnZip_SelectedFiles(const std::string& archive, bool all) {
+    ExtractionRequest request;
+    request.archive = archive;
+    request.extractDir = QFile::encodeName(FrmUnzip->T_Dir->text()).toStdString();
+    request.boxes = FrmUnzip->Boxes();
+    request.all = all;
+    request.listed = state_.ListedNames;
+    request.selected = FrmUnzip->SelectedLines();
+    int result = tavrin::UnZip_SelectedFiles(engine_.unzip, state_.UnzipCallbacks, request,
+                                             state_.ExtractNames, WaitRunner());
+    // No name chosen means no call: nothing to report.
+    if (result != PK_OK && !state_.ExtractNames.empty())
+        questions_.ShowNotice("Extracting from " + archive + " failed: " + UnzipResultText(result) +
+                              ".");
+}
+
+}  // namespace tavrin

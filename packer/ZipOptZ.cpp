@@ -26,7 +26,6 @@ QCheckBox* Box(const char* caption, bool blue, QWidget* parent) {
 
 TFrmZipOpt::TFrmZipOpt(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Zip engine options");
-    setFixedSize(497, 222);
     auto* layout = new QVBoxLayout(this);
     GroupBox2 = new QGroupBox(" (in blue most commons) ", this);
     GroupBox2->setStyleSheet("QGroupBox { color: maroon; }");
@@ -86,6 +85,9 @@ TFrmZipOpt::TFrmZipOpt(QWidget* parent) : QDialog(parent) {
     panel->addWidget(B_Close);
     layout->addLayout(panel);
     chJunkDir->setChecked(true);
+    // 497 x 222, or what the captions need in the user's font.
+    QSize need = sizeHint();
+    setFixedSize(std::max(497, need.width()), std::max(222, need.height()));
 
     connect(UpDownUp, &QToolButton::clicked, this, [this] { StepLevel(1); });
     connect(UpDownDown, &QToolButton::clicked, this, [this] { StepLevel(-1); });

@@ -19,7 +19,7 @@ namespace {
 
 QLabel* Heading(const char* text, const char* colour, QWidget* parent) {
     auto* label = new QLabel(text, parent);
-    label->setStyleSheet(QString("color: %1; font-weight: bold;").arg(colour));
+    label->setStyleSheet(QString("color: %1; font-weight: bold; font-size: 8pt;").arg(colour));
     return label;
 }
 
@@ -71,9 +71,10 @@ TFrmUnzip::TFrmUnzip(QWidget* parent) : QDialog(parent) {
     Label2 = Heading("Size (bytes)", "blue", this);
     Label3 = Heading("Date / Hour", "blue", this);
     Label4 = Heading("Filename", "blue", this);
-    Label2->setGeometry(6, 6, 90, 16);
-    Label3->setGeometry(88, 6, 110, 16);
-    Label4->setGeometry(206, 6, 190, 16);
+    // Over the columns of the listing lines (Courier, 8 pixels a character).
+    Label2->setGeometry(6, 6, 76, 16);
+    Label3->setGeometry(84, 6, 110, 16);
+    Label4->setGeometry(214, 6, 180, 16);
     FilesList = new QListWidget(this);
     FilesList->setGeometry(6, 24, 395, 313);
     QFont courier("Courier New");
@@ -108,7 +109,7 @@ TFrmUnzip::TFrmUnzip(QWidget* parent) : QDialog(parent) {
     LTree = new FolderTree(this);
     LTree->setGeometry(410, 24, 216, 222);
     GroupBox1 = new QGroupBox(" Engine options (in blue most commons)", this);
-    GroupBox1->setStyleSheet("QGroupBox { color: maroon; }");
+    GroupBox1->setStyleSheet("QGroupBox { color: maroon; font-size: 7pt; }");
     GroupBox1->setGeometry(410, 252, 216, 162);
     auto* options = new QVBoxLayout(GroupBox1);
     chExtractOnlyNewer = Option("extract only newer files", false, GroupBox1);

@@ -10,7 +10,9 @@ Measures, in one run on the same files:
      with "txt": tavrin-cli diz runs the whole lookup) against one `unzip -p` of that entry;
   3. the full listing (tavrin-cli list) against `unzip -l`, and the peak memory of both;
   4. packing about 300 MB of mixed files at level 6 (tavrin-cli zip --recurse) against
-     `zip -r -6`.
+     `zip -r -6`, and extracting that archive (tavrin-cli unzip --with-paths) against
+     `unzip -q`;
+  5. listing into the unzip dialog (unzip_dialog_probe) against `unzip -l`.
 Times are the best of --runs runs (wall clock, seconds)."""
 import argparse
 import os
@@ -120,6 +122,10 @@ def main():
         ours = best([cli, "list", big], args.runs, cwd=bin_dir)
         theirs = best(["unzip", "-l", big], args.runs)
         rows.append((f"listing {args.entries} entries", ours, theirs, "unzip -l"))
+        out = subprocess.run([os.path.join(bin_dir, "unzip_dialog_probe"), big, str(args.runs)],
+                             capture_output=True, text=True, check=True, cwd=bin_dir).stdout.split()
+        rows.append((f"listing {args.entries} entries into the unzip dialog", float(out[2]),
+                     theirs, "unzip -l", 2.0))
         mem_ours = peak_rss([cli, "list", big])
         mem_theirs = peak_rss(["unzip", "-l", big])
 
@@ -140,7 +146,18 @@ def main():
             return run_timed(["zip", "-q", "-r", "-6", out, "tree"], cwd=work)[0]
         ours = min(pack_ours() for _ in range(pack_runs))
         theirs = min(pack_theirs() for _ in range(pack_runs))
-        rows.append((f"packing {size / 1048576:.0f} MB at level 6", ours, theirs, "zip -r -6"))
+        rows.append((f"packing {size / 1048576:.0f} MB at level 6", ours, theirs, "zip -r -6", 1.1))
+        # Extracting the same archive (the one Debian's zip made) with each tool.
+        def extract(cmd, target):
+            shutil.rmtree(target, ignore_errors=True)
+            os.makedirs(target)
+            return run_timed(cmd, cwd=work)[0]
+        source = os.path.join(work, "theirs.zip")
+        ours = min(extract([cli, "unzip", "--with-paths", source, os.path.join(work, "x1")],
+                           os.path.join(work, "x1")) for _ in range(pack_runs))
+        theirs = min(extract(["unzip", "-q", source, "-d", os.path.join(work, "x2")],
+                             os.path.join(work, "x2")) for _ in range(pack_runs))
+        rows.append((f"extracting {size / 1048576:.0f} MB", ours, theirs, "unzip -q", 1.1))
         sizes = (os.path.getsize(os.path.join(work, "ours.zip")),
                  os.path.getsize(os.path.join(work, "theirs.zip")))
 

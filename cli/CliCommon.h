@@ -22,5 +22,7 @@ int CmdZip(const Args& args);
 int CmdUnzip(const Args& args);
 int CmdDiz(const Args& args);
 int CmdDizSet(const Args& args);
+int CmdMp3(const Args& args);
+int CmdTag(const Args& args);
 
 }  // namespace tavrin::cli

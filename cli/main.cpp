@@ -20,7 +20,8 @@ const std::map<std::string, Command>& Commands() {
          {CmdDiz,
           "diz [--choice auto|file_id|readme|filename|custom=NAME|all-custom]\n"
           "      [--custom-names FILE] ARCHIVE"}},
-        {"diz-set", {CmdDizSet, "diz-set [--name NAME] [--level C] ARCHIVE   (text on standard input)"}},
+        {"diz-set",
+         {CmdDizSet, "diz-set [--name NAME] [--level C] ARCHIVE   (text on standard input)"}},
         {"list", {CmdList, "list ARCHIVE"}},
         {"zip",
          {CmdZip,
@@ -30,6 +31,11 @@ const std::map<std::string, Command>& Commands() {
          {CmdUnzip,
           "unzip [--newer] [--only-newer-new] [--overwrite] [--case-sensitive] [--with-paths]\n"
           "      ARCHIVE DIR [ENTRY...]"}},
+        {"mp3", {CmdMp3, "mp3 FILE..."}},
+        {"tag",
+         {CmdTag,
+          "tag [--v1] [--v2] [--title T] [--artist A] [--album B] [--year Y] [--genre G]\n"
+          "      [--comment C] FILE   (without --v1/--v2: ID3v1 only)"}},
     };
     return commands;
 }

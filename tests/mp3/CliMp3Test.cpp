@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "mp3/ID3v1.h"
+#include "mp3/ID3v2.h"
+#include "tests/mp3/Mp3Bytes.h"
+#include "tests/support/TestSupport.h"
+
+namespace tavrin {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs tavrin-cli; standard output goes to `out`, standard error to `err`.
+int Cli(const TempDir& dir, const std::string& args, std::string* out, std::string* err) {
+    const std::string errFile = dir / "stderr.txt";
+    int code = test::RunCommand(
+        std::string("'") + TAVRIN_BIN_DIR + "/tavrin-cli' " + args + " 2>'" + errFile + "'", out);
+    *err = ReadFile(errFile);
+    return code;
+}
+
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+TEST(CliMp3, PrintsTheBlockWithEscapes) {
+    TempDir dir;
+    const std::string tag = test::Id3v2Tag(test::TextFrame("TIT2",
+                                                           "A\x01"
+                                                           "B\tC\\D") +
+                                           test::TextFrame("TRCK", "3/9"));
+    const std::string bytes = tag + test::Frames(test::Header{}, 417, 200) +
+                              test::Id3v1Tail("v1 title", "Artist", "Album", "2002", "L1\nL2", 17);
+    WriteFile(dir / "a.mp3", bytes);
+    std::string out, err;
+    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "a.mp3"), &out, &err), 0) << err;
+    const std::string size = std::to_string(bytes.size());
+    EXPECT_EQ(out,
+              "Analysed: yes\n"
+              "Valid: yes\n"
+              "FileSize: " +
+                  size +
+                  " bytes\n"
+                  "MPEG Type: MPEG 1 Layer III\n"
+                  "BitRate: CBR 128 kbit/s\n"
+                  "Sample rate: 44100 hz\n"
+                  "Mode: Joint Stereo\n"
+                  "Duration: 5.2 sec.\n"
+                  "Encoder: FhG\n"
+                  "Encoder Id: 2\n"
+                  "Frame Offset: 0\n"
+                  "Frame Length: 417\n"
+                  "VBR: none\n"
+                  "VBR Frames: 0\n"
+                  "VBR Bytes: 0\n"
+                  "Duration Seconds: 5.220500\n"
+                  "ID3v1: present\n"
+                  "ID3v1 Revision: 1\n"
+                  "ID3v1 Title: v1 title\n"
+                  "ID3v1 Artist: Artist\n"
+                  "ID3v1 Album: Album\n"
+                  "ID3v1 Year: 2002\n"
+                  "ID3v1 Comment: L1\\nL2\n"
+                  "ID3v1 Track: 0\n"
+                  "ID3v1 Genre: 17\n"
+                  "ID3v2: present\n"
+                  "ID3v2 Version: 3\n"
+                  "ID3v2 Size: " +
+                  std::to_string(tag.size()) +
+                  "\n"
+                  "ID3v2 Title: A\\x01B\\tC\\\\D\n"
+                  "ID3v2 Artist: \n"
+                  "ID3v2 Album: \n"
+                  "ID3v2 Year: \n"
+                  "ID3v2 Genre: \n"
+                  "ID3v2 Comment: \n"
+                  "ID3v2 Track: 3\n");
+}
+
+TEST(CliMp3, SeveralFilesAndFailures) {
+    TempDir dir;
+    WriteFile(dir / "zero.mp3", std::string(200, '\0'));
+    WriteFile(dir / "tiny.mp3", "ID3");
+    std::string out, err;
+    ASSERT_EQ(
+        Cli(dir, "mp3 " + Quoted(dir / "zero.mp3") + " " + Quoted(dir / "tiny.mp3"), &out, &err),
+        1);
+    EXPECT_EQ(out.rfind("File: " + dir / "zero.mp3" + "\nAnalysed: yes\nValid: no\n", 0), 0u)
+        << out;
+    EXPECT_NE(out.find("\n\nFile: " + dir / "tiny.mp3" + "\nAnalysed: no\n"), std::string::npos);
+    EXPECT_NE(out.find("ID3v1: unreadable\n"), std::string::npos);
+    EXPECT_NE(out.find("ID3v2: absent\n"), std::string::npos);  // zero.mp3
+    EXPECT_EQ(err, "");  // readable files: no error text, only "Analysed: no"
+
+    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "missing.mp3"), &out, &err), 1);
+    EXPECT_NE(err.find("cannot read"), std::string::npos);
+    EXPECT_EQ(Cli(dir, "mp3", &out, &err), 2);
+    EXPECT_EQ(Cli(dir, "mp3 --bogus " + Quoted(dir / "zero.mp3"), &out, &err), 2);
+}
+
+// Every call below runs "tag" on a.mp3 in the folder.
+class CliTag : public ::testing::Test {
+  protected:
+    int Tag(const std::string& options) {
+        std::string out;
+        return Cli(dir, "tag " + options + " " + Quoted(dir / "a.mp3"), &out, &err);
+    }
+    TempDir dir;
+    std::string err;
+    const std::string audio = test::Frames(test::Header{}, 417, 3);
+};
+
+TEST_F(CliTag, WritesTheChosenVersions) {
+    WriteFile(dir / "a.mp3", audio);
+    ASSERT_EQ(Tag("--title T --genre Rock"), 0) << err;  // ID3v1 only by default
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), audio + test::Id3v1Tail("T", "", "", "", "", 17));
+
+    ASSERT_EQ(Tag("--v2 --artist 'A B' --genre 'Free text'"), 0) << err;
+    TID3v2 v2;
+    ASSERT_TRUE(v2.Load(dir / "a.mp3"));
+    EXPECT_EQ(v2.Artist(), "A B");
+    EXPECT_EQ(v2.Genre(), "Free text");
+    EXPECT_EQ(v2.Title(), "");  // the ID3v2 page started empty
+    TID3v1 v1;
+    ASSERT_TRUE(v1.Load(dir / "a.mp3"));
+    EXPECT_EQ(v1.Artist(), "");  // not written
+}
+
+TEST_F(CliTag, UnchangedFieldsAndTheGenreByteStay) {
+    std::string tail = test::Id3v1Tail("Old", "Artist", "Album", "1999", "c", 200);
+    tail[126] = 4;
+    const std::string v2tag =
+        test::Id3v2Tag(test::TextFrame("TIT2", "Old") + test::TextFrame("TRCK", "4/10") +
+                       test::Id3v2Frame("APIC", std::string(600, 'p')));
+    WriteFile(dir / "a.mp3", v2tag + audio + tail);
+    ASSERT_EQ(Tag("--v1 --v2 --year 2003"), 0) << err;
+    tail.replace(93, 4, "2003");
+    const std::string newV2 = test::Id3v2Tag(
+        test::TextFrame("TIT2", "Old") + test::TextFrame("TRCK", "4/10") +
+        test::Id3v2Frame("APIC", std::string(600, 'p')) + test::TextFrame("TYER", "2003"));
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), newV2 + audio + tail);
+}
+
+TEST_F(CliTag, UsageErrorsAndFailedSaves) {
+    WriteFile(dir / "a.mp3", audio);
+    EXPECT_EQ(Tag("--genre Nonsense"), 2);
+    EXPECT_EQ(Tag("--title"), 2);
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), audio);
+
+    WriteFile(dir / "a.mp3", "0123456789abc");  // too short for an ID3v1 tail only
+    EXPECT_EQ(Tag("--v1 --v2 --title T"), 1);
+    EXPECT_NE(err.find("Can not save V1 tag to the file: " + dir / "a.mp3"), std::string::npos);
+    EXPECT_EQ(err.find("Can not save V2 tag"), std::string::npos);
+}
+
+// A write that fails half-way (here: the file size limit, with its signal ignored) leaves the
+// MP3 file as it was and no temporary file behind.
+TEST_F(CliTag, FailedWritesLeaveTheFileWhole) {
+    const std::string original = test::Id3v2Tag(test::TextFrame("TIT2", "Old")) +
+                                 test::Frames(test::Header{}, 417, 720);  // about 300 KB
+    WriteFile(dir / "a.mp3", original);
+    WriteFile(dir / "limited.sh", "trap '' XFSZ\nulimit -f 100\nexec '" +
+                                      std::string(TAVRIN_BIN_DIR) + "/tavrin-cli' tag --v1 " +
+                                      "--v2 --title New " + Quoted(dir / "a.mp3") + " 2>&1\n");
+    std::string out;
+    EXPECT_EQ(test::RunCommand("sh " + Quoted(dir / "limited.sh"), &out), 1);
+    EXPECT_NE(out.find("Can not save V1 tag"), std::string::npos) << out;
+    EXPECT_NE(out.find("Can not save V2 tag"), std::string::npos) << out;
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), original);
+    EXPECT_FALSE(test::FileExists(dir / "a.mp3~"));
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -19,7 +19,8 @@ TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, b
         v1.SetArtist(v1Texts.artist);
         v1.SetAlbum(v1Texts.album);
         v1.SetYear(v1Texts.year);
-        v1.SetGenreIndex(GenreIndexForPosition(v1Texts.genrePosition));
+        v1.SetGenreIndex(v1Texts.keptGenreIndex ? *v1Texts.keptGenreIndex
+                                                : GenreIndexForPosition(v1Texts.genrePosition));
         v1.SetComment(v1Texts.comment);
         if (!v1.Save(fileName)) {
             result.v1Failed = true;

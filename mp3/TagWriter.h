@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ID3v1Texts {
     // The selected position of the genre box: 0 the empty first entry, n + 1 genre n, -1 when
     // no entry is selected.
     int genrePosition = 0;
+    // A genre byte the box cannot show (148-254), kept when the user left the box alone:
+    // written back unchanged instead of the box's position.
+    std::optional<std::uint8_t> keptGenreIndex;
 };
 
 // The texts of the ID3v2 page; the comment's lines are separated by CR LF.

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -28,6 +30,9 @@
 
 #include "engine/EngineCallbacks.h"
 #include "mp3/Genres.h"
+#include "mp3/ID3v1.h"
+#include "mp3/ID3v2.h"
+#include "mp3/MP3Panel.h"
 #include "platform/Volumes.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
@@ -242,21 +247,27 @@ QWidget* TMain::BuildDescriptionPage() {
     DIZEdit->onKeyDown = [this](int key) { DIZEditKeyDown(key); };
     DIZEdit->onUserEdit = [this] { MarkEdited(); };
     // The player panel: Play and Stop, top right of the description area.
-    MPanel = new QWidget(Cornice);
+    MPanel = new MediaPanel(Cornice);
     MPanel->setVisible(false);
     frame->addWidget(MPanel, 0, Qt::AlignRight);
+    connect(MPanel->VrMediaButton1, &QToolButton::clicked, this, &TMain::VrMediaButton1Click);
+    connect(MPanel->VrMediaButton3, &QToolButton::clicked, this, &TMain::VrMediaButton3Click);
     frame->addWidget(DIZEdit);
     // The tag panel lies over the editor in the same frame, hidden until an MP3 file is shown.
-    MP3Panel = new QTabWidget(Cornice);
+    MP3Panel = new Mp3TagPanel(Cornice);
     MP3Panel->setVisible(false);
-    auto* v1 = new QWidget(MP3Panel);
-    auto* v2 = new QWidget(MP3Panel);
-    CB_Genre = new QComboBox(v1);
-    CB_Genre->setEditable(true);
-    CB_genre2 = new QComboBox(v2);
-    CB_genre2->setEditable(true);
-    MP3Panel->addTab(v1, "ID3 V 1");
-    MP3Panel->addTab(v2, "ID3 V 2");
+    CB_Genre = MP3Panel->CB_Genre;
+    CB_genre2 = MP3Panel->CB_genre2;
+    MP3Panel->onFieldKey = [this](int page, int key) {
+        page == 1 ? MP_v1KeyDown(key) : MP_v2KeyDown(key);
+    };
+    MP3Panel->onFieldEdited = [this](int page) {
+        MarkEdited();
+        (page == 1 ? MP3Panel->Ck_V1 : MP3Panel->Ck_V2)->setChecked(true);
+    };
+    MP3Panel->onGenreChanged = [this](int page) { CB_GenreChange(page); };
+    connect(MP3Panel->B_CopyFrom, &QPushButton::clicked, this, &TMain::B_CopyFromClick);
+    connect(MP3Panel->B_CopyTo, &QPushButton::clicked, this, &TMain::B_CopyToClick);
     frame->addWidget(MP3Panel);
     layout->addWidget(Cornice);
     return DIZPage;

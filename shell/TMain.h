@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ class QWidget;
 namespace tavrin {
 
 class DescriptionEditor;
+class MediaPanel;
+class Mp3TagPanel;
+class TID3v1;
+class TID3v2;
 class DropList;
 class TFrmUnzip;
 class TFrmWaitZip;
@@ -99,9 +104,18 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     bool DescriptionCut() const { return descriptionCut_; }
     // The compression level text the embedding uses (the zip options dialog's level box).
     std::function<std::string()> levelText = [] { return std::string("6"); };
-    // The tag panel: shows an MP3 file's tags, writes them back.
-    std::function<void(const std::string&)> ViewMP3;
-    std::function<void(const std::string&)> IDTagWrite;
+    // --- MP3 tag panel and playback ------------------------------------------------------
+    void ViewMP3(const std::string& fileName);
+    void IDTagWrite(const std::string& fileName);
+    void B_CopyFromClick();
+    void B_CopyToClick();
+    void MP_v1KeyDown(int key);
+    void MP_v2KeyDown(int key);
+    void CB_GenreChange(int page);
+    void VrMediaButton1Click();
+    void VrMediaButton3Click();
+    TID3v1& TagV1() { return *tagV1_; }
+    TID3v2& TagV2() { return *tagV2_; }
 
     // --- Packer page, zip options, unzip dialog -----------------------------------------
     // The dialogs the start-up creates in their order, handed to the main window.
@@ -155,14 +169,14 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     QWidget *DIZPage, *PackPage, *FileMgrPage;
     QGroupBox* Cornice;
     DescriptionEditor* DIZEdit;
-    QWidget* MPanel;
+    MediaPanel* MPanel;
     QMenu* CustMenu;
     QSystemTrayIcon* Tray1;
     TrayMenu* PopupMenu;
     QAction *Restore1, *AboutTavrin, *Exitprogram1;
     TAboutBox* AboutBox = nullptr;
-    QTabWidget* MP3Panel;
-    QComboBox *CB_Genre, *CB_genre2;
+    Mp3TagPanel* MP3Panel;
+    QComboBox *CB_Genre, *CB_genre2;  // the panel's genre boxes
     QLabel *Lstep1, *Ldrop, *Lstep2, *Lstep3;
     DropList* ListaZip;
     QLineEdit* edtZipFileName;
@@ -204,7 +218,11 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     Engine engine_;
     TMPEGPlayer player_;
     std::vector<std::string> customNames_;
-    std::vector<std::string> dropped_;  // ListaZip's entries as bytes
+    std::vector<std::string> dropped_;
+    std::unique_ptr<TID3v1> tagV1_;
+    std::unique_ptr<TID3v2> tagV2_;
+    bool v1GenreTouched_ = false;  // the user changed the ID3v1 genre box since ViewMP3  //
+                                   // ListaZip's entries as bytes
     std::string lastSaveName_;
     std::string descriptionBytes_;  // what the lookup delivered
     bool descriptionCut_ = false;

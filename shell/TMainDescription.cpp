@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "description/DescriptionEmbed.h"
+#include "mp3/MP3Panel.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DescriptionEditor.h"
 #include "shell/QtUserQuestions.h"
@@ -38,7 +39,7 @@ void TMain::GetInfo(const std::string& path) {
         MPanel->show();
         DIZEdit->hide();
         b_unzip->setEnabled(false);
-        if (ViewMP3) ViewMP3(path);
+        ViewMP3(path);
     } else {
         MPanel->hide();
         MP3Panel->hide();
@@ -215,8 +216,8 @@ bool TMain::EmbedDescription(const std::string& archive) {
 }
 
 void TMain::B_SaveClick() {
-    if (MP3Panel->isVisible()) {
-        if (IDTagWrite) IDTagWrite(state_.CurrentFile);
+    if (!MP3Panel->isHidden()) {
+        IDTagWrite(state_.CurrentFile);
     } else if (!EmbedDescription(state_.CurrentFile)) {
         return;  // nothing stored: the edit stays pending
     }

@@ -16,6 +16,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "mp3/ID3v1.h"
+#include "mp3/ID3v2.h"
+#include "mp3/MP3Panel.h"
 #include "platform/Volumes.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/AppIcon.h"
@@ -189,8 +192,8 @@ bool TMain::SettlePendingEdit(bool leaving) {
     bool stored = true;
     if (questions_.AskYesNo("Confirm",
                             leaving ? "Save the changes before exit?" : "Save the changes ?")) {
-        if (MP3Panel->isVisible()) {
-            if (IDTagWrite) IDTagWrite(state_.CurrentFile);
+        if (!MP3Panel->isHidden()) {
+            IDTagWrite(state_.CurrentFile);
         } else {
             stored = EmbedDescription(state_.CurrentFile);
         }

@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "description/Cust_ext.h"
+#include "mp3/MP3Panel.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DescriptionEditor.h"
 #include "shell/TAboutBox.h"

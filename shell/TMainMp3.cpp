@@ -1,0 +1,172 @@
+// The MP3 tag panel and the player as the main window drives them.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "mp3/ID3v1.h"
+#include "mp3/ID3v2.h"
+#include "mp3/MP3Panel.h"
+#include "mp3/MPEGaudio.h"
+#include "mp3/TagWriter.h"
+#include "platform/qt/VirtualKey.h"
+#include "shell/QtUserQuestions.h"
+#include "shell/TMain.h"
+
+namespace tavrin {
+
+namespace {
+
+std::string Text(const QLineEdit* edit) {
+    return ToAnsi(edit->text());
+}
+
+// A multi-line text as the tag stores it: lines joined by CR LF.
+std::string CrLfText(const QPlainTextEdit* edit) {
+    QString text = edit->toPlainText();
+    text.replace("\n", "\r\n");
+    return ToAnsi(text);
+}
+
+QString FromCrLf(const std::string& bytes) {
+    QString text = FromAnsi(bytes);
+    text.replace("\r\n", "\n");
+    return text;
+}
+
+}  // namespace
+
+void TMain::ViewMP3(const std::string& fileName) {
+    TMPEGaudio audio;
+    std::size_t slash = fileName.rfind('/');
+    Cornice->setTitle(FromAnsi(slash == std::string::npos ? fileName : fileName.substr(slash + 1)));
+    tagV1_ = std::make_unique<TID3v1>();
+    tagV2_ = std::make_unique<TID3v2>();
+    v1GenreTouched_ = false;
+
+    Mp3TagPanel& p = *MP3Panel;
+    p.loading = true;  // filling the panel is not an edit
+    for (QLineEdit* e : {p.MP_title, p.MP_artist, p.MP_album, p.MP_year, p.MP_comment, p.MP_Title2,
+                         p.MP_artist2, p.MP_Album2, p.MP_Year2})
+        e->clear();
+    p.M_Comment->clear();
+    p.CB_Genre->setCurrentIndex(0);
+    p.CB_genre2->setCurrentIndex(0);
+
+    if (audio.Analyse(fileName) && audio.IsValid()) {
+        char separator = QLocale().decimalPoint().at(0).toLatin1();
+        MPEGHeaderTexts texts = HeaderTexts(audio, separator ? separator : '.');
+        p.LFileSize->setText(FromAnsi(texts.fileSize));
+        p.LMPEGType->setText(FromAnsi(texts.mpegType));
+        p.LBitRate->setText(FromAnsi(texts.bitRate));
+        p.LSampleRate->setText(FromAnsi(texts.sampleRate));
+        p.LChannelMode->setText(FromAnsi(texts.channelMode));
+        p.LDuration->setText(FromAnsi(texts.duration));
+        p.LEncoder->setText(FromAnsi(texts.encoder));
+    }
+    if (tagV1_->Load(fileName) && tagV1_->Present()) {
+        p.MP_title->setText(FromAnsi(tagV1_->Title()));
+        p.MP_artist->setText(FromAnsi(tagV1_->Artist()));
+        p.MP_album->setText(FromAnsi(tagV1_->Album()));
+        p.MP_year->setText(FromAnsi(tagV1_->Year()));
+        p.MP_comment->setText(FromAnsi(tagV1_->Comment()));
+        p.CB_Genre->setCurrentIndex(GenrePositionForIndex(tagV1_->GenreIndex()));
+    }
+    if (tagV2_->Load(fileName) && tagV2_->Present()) {
+        p.MP_Title2->setText(FromAnsi(tagV2_->Title()));
+        p.MP_artist2->setText(FromAnsi(tagV2_->Artist()));
+        p.MP_Album2->setText(FromAnsi(tagV2_->Album()));
+        p.MP_Year2->setText(FromAnsi(tagV2_->Year()));
+        Mp3TagPanel::SetGenreText(p.CB_genre2, FromAnsi(tagV2_->Genre()));
+        p.M_Comment->setPlainText(FromCrLf(tagV2_->Comment()));
+    }
+    p.loading = false;
+}
+
+void TMain::IDTagWrite(const std::string& fileName) {
+    if (!tagV1_ || !tagV2_) return;
+    Mp3TagPanel& p = *MP3Panel;
+    ID3v1Texts v1{Text(p.MP_title), Text(p.MP_artist),  Text(p.MP_album),
+                  Text(p.MP_year),  Text(p.MP_comment), Mp3TagPanel::GenrePosition(p.CB_Genre)};
+    // A genre byte the list cannot show stays as it was while the box was left alone.
+    if (!v1GenreTouched_ && tagV1_->Present() && tagV1_->GenreIndex() >= kGenreCount &&
+        tagV1_->GenreIndex() != TID3v1::kNoGenre && p.CB_Genre->currentIndex() == 0)
+        v1.keptGenreIndex = tagV1_->GenreIndex();
+    ID3v2Texts v2{Text(p.MP_Title2),
+                  Text(p.MP_artist2),
+                  Text(p.MP_Album2),
+                  Text(p.MP_Year2),
+                  ToAnsi(p.CB_genre2->currentText()),
+                  CrLfText(p.M_Comment)};
+    TagWriteResult result = tavrin::IDTagWrite(fileName, *tagV1_, *tagV2_, p.Ck_V1->isChecked(), v1,
+                                               p.Ck_V2->isChecked(), v2);
+    for (const std::string& message : result.messages) questions_.ShowNotice(message);
+}
+
+void TMain::B_CopyFromClick() {
+    Mp3TagPanel& p = *MP3Panel;
+    p.MP_artist2->setText(p.MP_artist->text());
+    p.MP_Title2->setText(p.MP_title->text());
+    p.MP_Album2->setText(p.MP_album->text());
+    p.MP_Year2->setText(p.MP_year->text());
+    Mp3TagPanel::SetGenreText(p.CB_genre2, p.CB_Genre->currentText());
+    p.M_Comment->setPlainText(p.MP_comment->text());
+    p.Ck_V2->setChecked(true);
+    MarkEdited();
+}
+
+void TMain::B_CopyToClick() {
+    Mp3TagPanel& p = *MP3Panel;
+    // The ID3v1 fields take what they can hold; the rest is cut when saved.
+    p.MP_artist->setText(p.MP_artist2->text());
+    p.MP_title->setText(p.MP_Title2->text());
+    p.MP_album->setText(p.MP_Album2->text());
+    p.MP_year->setText(p.MP_Year2->text());
+    Mp3TagPanel::SetGenreText(p.CB_Genre, p.CB_genre2->currentText());
+    p.MP_comment->setText(p.M_Comment->toPlainText());
+    v1GenreTouched_ = true;
+    p.Ck_V1->setChecked(true);
+    MarkEdited();
+}
+
+void TMain::MP_v1KeyDown(int key) {
+    if (!IsEditingKey(key)) return;
+    MarkEdited();
+    MP3Panel->Ck_V1->setChecked(true);
+}
+
+void TMain::MP_v2KeyDown(int key) {
+    if (!IsEditingKey(key)) return;
+    MarkEdited();
+    MP3Panel->Ck_V2->setChecked(true);
+}
+
+void TMain::CB_GenreChange(int page) {
+    if (page == 1) v1GenreTouched_ = true;
+    MarkEdited();
+}
+
+void TMain::VrMediaButton1Click() {
+    try {
+        player_.SetStreamName(LeftPane->SelectedFile());
+        player_.OpenStream();
+        player_.StartPlay();
+    } catch (const TMPEGError& e) {
+        questions_.ShowError(e.what());
+    }
+}
+
+void TMain::VrMediaButton3Click() {
+    try {
+        player_.StopPlay();
+        player_.CloseStream();
+    } catch (const TMPEGError& e) {
+        questions_.ShowError(e.what());
+    }
+}
+
+}  // namespace tavrin

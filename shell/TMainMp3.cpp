@@ -90,8 +90,13 @@ void TMain::ViewMP3(const std::string& fileName) {
 void TMain::IDTagWrite(const std::string& fileName) {
     if (!tagV1_ || !tagV2_) return;
     Mp3TagPanel& p = *MP3Panel;
-    ID3v1Texts v1{Text(p.MP_title), Text(p.MP_artist),  Text(p.MP_album),
-                  Text(p.MP_year),  Text(p.MP_comment), Mp3TagPanel::GenrePosition(p.CB_Genre)};
+    ID3v1Texts v1;
+    v1.title = Text(p.MP_title);
+    v1.artist = Text(p.MP_artist);
+    v1.album = Text(p.MP_album);
+    v1.year = Text(p.MP_year);
+    v1.comment = Text(p.MP_comment);
+    v1.genrePosition = Mp3TagPanel::GenrePosition(p.CB_Genre);
     // A genre byte the list cannot show stays as it was while the box was left alone.
     if (!v1GenreTouched_ && tagV1_->Present() && tagV1_->GenreIndex() >= kGenreCount &&
         tagV1_->GenreIndex() != TID3v1::kNoGenre && p.CB_Genre->currentIndex() == 0)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/infozip/infozip_api.h"
 
 namespace {
@@ -27,24 +28,11 @@ int Replace(char*) {
     return IDM_REPLACE_NO;
 }
 
-std::string& ArchivePath() {
-    static std::string path = [] {
-        std::string p = "/tmp/tavrin-fuzz-XXXXXX";
-        int fd = mkstemp(p.data());
-        if (fd >= 0) close(fd);
-        return p;
-    }();
-    return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string& path = ArchivePath();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!fuzz::WriteInput(data, size)) return 0;
+    std::string path = fuzz::FilePath();
 
     USERFUNCTIONS uf{};
     uf.print = Print;

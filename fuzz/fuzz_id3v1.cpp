@@ -1,35 +1,17 @@
 // Feeds arbitrary bytes as an MP3 file to TID3v1: Load, then Save and Strip on the same file.
 // None may crash or read outside its buffers.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "mp3/ID3v1.h"
 
 namespace {
 
-// The one input file of this process, removed at exit.
-const char* FilePath() {
-    static char path[] = "/tmp/tavrin-fuzz-id3v1-XXXXXX";
-    static const bool made = [] {
-        int fd = mkstemp(path);
-        if (fd >= 0) close(fd);
-        std::atexit([] { unlink(path); });
-        return true;
-    }();
-    (void)made;
-    return path;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-    FILE* f = std::fopen(FilePath(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
+using fuzz::FilePath;
+using fuzz::WriteInput;
 
 }  // namespace
 

@@ -1,41 +1,19 @@
 // Feeds arbitrary bytes as an MP3 file to TID3v2: Load, then a Save with a changed title. None
 // may crash, read outside its buffers or hang; the saved file must read back with the new
 // title and end with the old file's audio.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "mp3/ID3v2.h"
 
 namespace {
 
-// The one input file of this process, removed at exit.
-const char* FilePath() {
-    static char path[] = "/tmp/tavrin-fuzz-id3v2-XXXXXX";
-    static const bool made = [] {
-        int fd = mkstemp(path);
-        if (fd >= 0) close(fd);
-        std::atexit([] {
-            unlink(path);
-            std::string temp = std::string(path) + "~";
-            unlink(temp.c_str());
-        });
-        return true;
-    }();
-    (void)made;
-    return path;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-    FILE* f = std::fopen(FilePath(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
+using fuzz::FilePath;
+using fuzz::WriteInput;
 
 std::string ReadBack() {
     std::string bytes;

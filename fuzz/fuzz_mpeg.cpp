@@ -1,36 +1,18 @@
 // Feeds arbitrary bytes as an MP3 file to TMPEGaudio.Analyse and reads every result. Nothing
 // may crash, read outside its buffers or hang.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "mp3/MPEGaudio.h"
 
 namespace {
 
-// The one input file of this process, removed at exit.
-const char* FilePath() {
-    static char path[] = "/tmp/tavrin-fuzz-mpeg-XXXXXX";
-    static const bool made = [] {
-        int fd = mkstemp(path);
-        if (fd >= 0) close(fd);
-        std::atexit([] { unlink(path); });
-        return true;
-    }();
-    (void)made;
-    return path;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-    FILE* f = std::fopen(FilePath(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
+using fuzz::FilePath;
+using fuzz::WriteInput;
 
 }  // namespace
 

@@ -353,6 +353,13 @@ std::string FileListLogic::SelectedFilenames() {
     return joined;
 }
 
+std::vector<std::string> FileListLogic::SelectedPaths() const {
+    std::vector<std::string> paths;
+    for (const FileItem& item : items_)
+        if (item.selected) paths.push_back(item.sub[kSubPath]);
+    return paths;
+}
+
 TObjectTypes FileListLogic::SelectedTypes() const {
     TObjectTypes types = 0;
     for (const FileItem& item : items_) {

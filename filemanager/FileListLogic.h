@@ -62,6 +62,7 @@ class FileListLogic {
     void ClearSelection();
     int SelectedCount() const;        // the number selected, or all rows when none is
     std::string SelectedFilenames();  // full paths joined by ";"; rebuilds SelectedNames
+    std::vector<std::string> SelectedPaths() const;  // the same paths as a list
     TObjectTypes SelectedTypes() const;
     std::uint64_t SelectedSize() const;
     // The first selected row in list order, or -1.

@@ -76,6 +76,18 @@ std::string WorkingFolder() {
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
 }
 
+// The four view-style buttons of a pane's toolbar: large icons, small icons, list, report.
+void AddViewButtons(QToolBar* bar, QToolButton* buttons[4]) {
+    const QStyle::StandardPixmap icons[] = {
+        QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogListView,
+        QStyle::SP_FileDialogInfoView, QStyle::SP_FileDialogDetailedView};
+    const char* hints[] = {"Large icons", "Small icons", "List", "Details"};
+    for (int i = 0; i < 4; ++i) {
+        buttons[i] = MakeButton(bar, {}, hints[i], icons[i]);
+        bar->addWidget(buttons[i]);
+    }
+}
+
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
@@ -124,6 +136,7 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     BuildStatusBar();
     BuildTray();
     AboutBox = new TAboutBox(this);
+    ConnectFileManager();
     LeftPane->OnClick = [this] { LeftPaneClick(); };
     LeftPane->OnKeyUp = [this](int key, Qt::KeyboardModifiers) { LeftPaneKeyUp(key); };
     std::string home = WithSlash(QDir::homePath().toStdString());
@@ -217,7 +230,8 @@ QWidget* TMain::BuildLeftPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     ToolBar2 = new QToolBar(PanLeftPane);
-    ToolBar2->addWidget(MakeButton(ToolBar2, {}, "Up", QStyle::SP_FileDialogToParent));
+    ToolButton11 = MakeButton(ToolBar2, {}, "Up", QStyle::SP_FileDialogToParent);
+    ToolBar2->addWidget(ToolButton11);
     CB_DriveM = new QComboBox(ToolBar2);
     CB_DriveM->setEditable(true);
     CB_DriveM->setFixedWidth(80);
@@ -230,6 +244,7 @@ QWidget* TMain::BuildLeftPanel() {
     CBDirM->setEditable(true);
     CBDirM->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolBar2->addWidget(CBDirM);
+    AddViewButtons(ToolBar2, LeftViewButtons);
     layout->addWidget(ToolBar2);
     LeftPane->setParent(PanLeftPane);
     layout->addWidget(LeftPane);
@@ -305,7 +320,8 @@ QWidget* TMain::BuildFileManagerPage() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* bar = new QToolBar(FileMgrPage);
-    bar->addWidget(MakeButton(bar, {}, "Up", QStyle::SP_FileDialogToParent));
+    UpDirR = MakeButton(bar, {}, "Up", QStyle::SP_FileDialogToParent);
+    bar->addWidget(UpDirR);
     CB_DriveR = new QComboBox(bar);
     CB_DriveR->setEditable(true);
     CB_DriveR->setFixedWidth(80);
@@ -316,6 +332,7 @@ QWidget* TMain::BuildFileManagerPage() {
     CBDirR->setEditable(true);
     CBDirR->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     bar->addWidget(CBDirR);
+    AddViewButtons(bar, RightViewButtons);
     layout->addWidget(bar);
     RightPane->setParent(FileMgrPage);
     layout->addWidget(RightPane);

@@ -12,6 +12,7 @@
 #include "description/DescriptionLookup.h"
 #include "engine/Engine.h"
 #include "engine/EngineCallbacks.h"
+#include "filemanager/AMHFileOp.h"
 #include "filemanager/MFileExplorer.h"
 #include "mp3/MPEGPlay.h"
 #include "packer/ArchiveJobs.h"
@@ -138,6 +139,18 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     TFrmZipOpt* FrmZipOpt = nullptr;
     TFrmWaitZip* FrmWaitZip = nullptr;
 
+    // --- File manager ------------------------------------------------------------------
+    void B_CopyClick();
+    void B_MoveClick();
+    void B_DeleteClick();
+    void LeftPaneDragDrop();
+    void RightPaneDragDrop();
+    void PaneKeyDown(TMFileExplorer* pane, int key);
+    TAMHFileOp AMH1;
+    QToolButton *ToolButton11, *UpDirR;
+    QToolButton* LeftViewButtons[4];   // ToolButton12..15: large, small, list, report
+    QToolButton* RightViewButtons[4];  // ToolButton10, 3, 4, 9
+
     // --- Selection and leaving -----------------------------------------------------------
     void LeftPaneClick();
     void LeftPaneKeyUp(int key);
@@ -199,6 +212,12 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void SelectLookupButton(QToolButton* button, const QString& status);
     LookupChoice CurrentChoice() const;
     void MarkEdited();
+    void ConnectFileManager();
+    bool CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const;
+    bool PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination, TFileOp operation);
+    std::string TransferQuestion(const std::string& opening, int count) const;
+    void DeleteSelection(TMFileExplorer* source);
+    void RunFileOp();
     EngineCallRunner WaitRunner();
     void ClearEdited();
     void BuildTopToolbar();

@@ -176,10 +176,11 @@ void TMain::Exitprogram1Click() {
 // --- Selection dispatch ----------------------------------------------------------------------
 
 void TMain::SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* driveBox) {
+    // Filling the boxes is no user change: their change handlers would navigate.
+    QSignalBlocker blockDir(dirBox), blockDrive(driveBox);
     const QString folder = QFile::decodeName(QByteArray::fromStdString(pane->Directory()));
     if (dirBox->currentText() != folder) dirBox->addItem(folder);
     while (dirBox->count() > 30) dirBox->removeItem(0);
-    QSignalBlocker blockDir(dirBox), blockDrive(driveBox);
     dirBox->setEditText(folder);
     std::string drive = pane->Logic().IsDriveList()
                             ? std::string()

@@ -1,0 +1,149 @@
+// The file-manager page: drive and folder boxes, view styles, copy, move, delete and dragging
+// between the panes.
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "filemanager/AMHFileOp.h"
+#include "platform/qt/VirtualKey.h"
+#include "shell/QtFileOpProgress.h"
+#include "shell/TMain.h"
+
+namespace tavrin {
+
+void TMain::ConnectFileManager() {
+    LeftPane->OnChange = [this] { SyncPaneBoxes(LeftPane, CBDirM, CB_DriveM); };
+    RightPane->OnChange = [this] { SyncPaneBoxes(RightPane, CBDirR, CB_DriveR); };
+    auto follow = [](QComboBox* box, TMFileExplorer* pane) {
+        connect(box, &QComboBox::currentTextChanged, pane, [pane](const QString& text) {
+            pane->SetDirectory(QFile::encodeName(text).toStdString());
+        });
+    };
+    follow(CB_DriveM, LeftPane);
+    follow(CBDirM, LeftPane);
+    follow(CB_DriveR, RightPane);
+    follow(CBDirR, RightPane);
+    connect(ToolButton11, &QToolButton::clicked, this, [this] { LeftPane->UpDirectory(); });
+    connect(UpDirR, &QToolButton::clicked, this, [this] { RightPane->UpDirectory(); });
+    const TMFileExplorer::ViewStyle styles[] = {TMFileExplorer::vsIcon, TMFileExplorer::vsSmallIcon,
+                                                TMFileExplorer::vsList, TMFileExplorer::vsReport};
+    for (int i = 0; i < 4; ++i) {
+        connect(LeftViewButtons[i], &QToolButton::clicked, this,
+                [this, style = styles[i]] { LeftPane->SetViewStyle(style); });
+        connect(RightViewButtons[i], &QToolButton::clicked, this,
+                [this, style = styles[i]] { RightPane->SetViewStyle(style); });
+    }
+    connect(b_copy, &QToolButton::clicked, this, &TMain::B_CopyClick);
+    connect(b_move, &QToolButton::clicked, this, &TMain::B_MoveClick);
+    connect(b_delete, &QToolButton::clicked, this, &TMain::B_DeleteClick);
+    LeftPane->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { PaneKeyDown(LeftPane, key); };
+    RightPane->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { PaneKeyDown(RightPane, key); };
+    // A pane takes drags from the other pane; a drag back onto its own pane is refused.
+    LeftPane->OnDragOver = [this](TMFileExplorer* source) { return source == RightPane; };
+    RightPane->OnDragOver = [this](TMFileExplorer* source) { return source == LeftPane; };
+    LeftPane->OnDragDrop = [this](TMFileExplorer* source) {
+        if (source == RightPane) LeftPaneDragDrop();
+    };
+    RightPane->OnDragDrop = [this](TMFileExplorer* source) {
+        if (source == LeftPane) RightPaneDragDrop();
+    };
+}
+
+bool TMain::CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const {
+    if (LeftPane->HasFocus()) {
+        source = LeftPane;
+        destination = RightPane;
+    } else if (RightPane->HasFocus()) {
+        source = RightPane;
+        destination = LeftPane;
+    } else {
+        return false;
+    }
+    return source->HasSelection();
+}
+
+void TMain::RunFileOp() {
+    QtFileOpProgress progress(this);
+    AMH1.Execute(questions_, &progress);
+}
+
+bool TMain::PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination,
+                            TFileOp operation) {
+    if (destination->Logic().IsDriveList()) {
+        // The drive list is no folder to put files in.
+        questions_.ShowNotice(std::string(operation == foMove ? "Moving" : "Copying") +
+                              " needs a folder: the other pane shows the drive list.");
+        return false;
+    }
+    AMH1.SetFrom(source->Logic().SelectedPaths());
+    AMH1.FilesTo = destination->Directory();
+    AMH1.ToList = {destination->Directory()};
+    AMH1.Operation = operation;
+    return true;
+}
+
+std::string TMain::TransferQuestion(const std::string& opening, int count) const {
+    return opening + " " + std::to_string(count) + " " + state_.FilesWordText + "?";
+}
+
+void TMain::B_CopyClick() {
+    TMFileExplorer *source, *destination;
+    if (!CommandPanes(source, destination)) return;
+    if (!PrepareTransfer(source, destination, foCopy)) return;
+    if (questions_.AskOkCancel("Tavrin",
+                               TransferQuestion(state_.ConfirmCopyText, source->SelectedCount())))
+        RunFileOp();
+    destination->FillList();
+}
+
+void TMain::B_MoveClick() {
+    TMFileExplorer *source, *destination;
+    if (!CommandPanes(source, destination)) return;
+    if (!PrepareTransfer(source, destination, foMove)) return;
+    if (questions_.AskOkCancel("Tavrin",
+                               TransferQuestion(state_.ConfirmMoveText, source->SelectedCount())))
+        RunFileOp();
+    LeftPane->FillList();
+    RightPane->FillList();
+}
+
+void TMain::DeleteSelection(TMFileExplorer* source) {
+    AMH1.SetFrom(source->Logic().SelectedPaths());
+    AMH1.FilesTo.clear();
+    AMH1.ToList.clear();
+    AMH1.Operation = foDelete;
+    RunFileOp();  // the file operation asks
+    source->FillList();
+}
+
+void TMain::B_DeleteClick() {
+    TMFileExplorer *source, *destination;
+    if (!CommandPanes(source, destination)) return;
+    DeleteSelection(source);
+}
+
+void TMain::PaneKeyDown(TMFileExplorer* pane, int key) {
+    if (key == VK_DELETE && pane->HasSelection()) DeleteSelection(pane);
+}
+
+void TMain::RightPaneDragDrop() {
+    if (!LeftPane->HasSelection()) return;
+    if (!PrepareTransfer(LeftPane, RightPane, foCopy)) return;
+    if (questions_.AskOkCancel("Tavrin",
+                               TransferQuestion(state_.ConfirmCopyText, LeftPane->SelectedCount())))
+        RunFileOp();
+    RightPane->FillList();
+}
+
+void TMain::LeftPaneDragDrop() {
+    if (!RightPane->HasSelection()) return;
+    if (!PrepareTransfer(RightPane, LeftPane, foCopy)) return;
+    // These texts stay English whatever the language.
+    if (questions_.AskOkCancel("Confirm file operation",
+                               "Copy " + std::to_string(RightPane->SelectedCount()) + " file(s)?"))
+        RunFileOp();
+    LeftPane->FillList();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,159 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <filesystem>
+
+#include "tests/app/AppFixture.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileExists;
+using test::ReadFile;
+using test::WriteFile;
+
+class FileManagerTest : public test::AppFixture {
+  protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        fs::create_directories(home / "left");
+        fs::create_directories(home / "right");
+        WriteFile(home / "left/a.txt", "a");
+        WriteFile(home / "left/b.txt", "b");
+        WriteFile(home / "right/r.txt", "r");
+    }
+    TMain& Open() {
+        TMain& main = Start();
+        main.b_filemodeClick();
+        main.LeftPane->SetDirectory(home / "left");
+        main.RightPane->SetDirectory(home / "right");
+        main.show();
+        QApplication::setActiveWindow(&main);
+        return main;
+    }
+    void Focus(TMFileExplorer* pane) {
+        pane->SetFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(pane->HasFocus());
+    }
+    void Select(TMFileExplorer* pane, std::initializer_list<const char*> names) {
+        const auto& items = pane->Logic().Items();
+        bool first = true;
+        for (const char* name : names)
+            for (std::size_t i = 0; i < items.size(); ++i)
+                if (items[i].caption == name) {
+                    pane->SelectRow(int(i), first);
+                    first = false;
+                }
+    }
+    // Counts the listings of a pane from now on, in a shared order log.
+    void CountListings(TMFileExplorer* pane, const std::string& tag) {
+        auto previous = pane->Logic().onListed;
+        pane->Logic().onListed = [this, previous, tag] {
+            listings.push_back(tag);
+            if (previous) previous();
+        };
+    }
+    std::vector<std::string> listings;
+};
+
+TEST_F(FileManagerTest, CopyWorksOnTheFocusedPanesSelection) {
+    TMain& main = Open();
+    Select(main.RightPane, {"r.txt"});
+    Focus(main.LeftPane);  // nothing selected on the left: nothing happens
+    main.B_CopyClick();
+    EXPECT_TRUE(questions.records.empty());
+
+    Select(main.LeftPane, {"a.txt", "b.txt"});
+    CountListings(main.RightPane, "right");
+    questions.yesNo = {false};
+    main.B_CopyClick();
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_EQ(questions.records[0].title, "Tavrin");
+    EXPECT_EQ(questions.records[0].text, "Confirm copy 2 file(s)?");
+    EXPECT_EQ(listings, std::vector<std::string>{"right"});  // re-read after Cancel too
+    EXPECT_FALSE(FileExists(home / "right/a.txt"));
+
+    Select(main.LeftPane, {"a.txt", "b.txt"});
+    questions.yesNo = {true};
+    main.B_CopyClick();
+    EXPECT_EQ(ReadFile(home / "right/a.txt"), "a");
+    EXPECT_EQ(ReadFile(home / "right/b.txt"), "b");
+    EXPECT_EQ(main.RightPane->Logic().Items().size(), 3u);
+}
+
+TEST_F(FileManagerTest, MoveReReadsLeftThenRight) {
+    TMain& main = Open();
+    Focus(main.RightPane);
+    Select(main.RightPane, {"r.txt"});
+    CountListings(main.LeftPane, "left");
+    CountListings(main.RightPane, "right");
+    questions.yesNo = {true};
+    main.B_MoveClick();
+    EXPECT_EQ(questions.records[0].text, "Confirm move 1 file(s)?");
+    EXPECT_EQ(listings, (std::vector<std::string>{"left", "right"}));
+    EXPECT_EQ(ReadFile(home / "left/r.txt"), "r");
+    EXPECT_FALSE(FileExists(home / "right/r.txt"));
+}
+
+TEST_F(FileManagerTest, DeleteLeavesTheQuestionToTheFileOperation) {
+    TMain& main = Open();
+    Focus(main.LeftPane);
+    Select(main.LeftPane, {"a.txt"});
+    questions.yesNo = {true};
+    main.B_DeleteClick();
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_EQ(questions.records[0].text, "Are you sure you want to delete 'a.txt' permanently?");
+    EXPECT_FALSE(FileExists(home / "left/a.txt"));
+    // The Delete key in the left pane works in the description mode too.
+    main.b_dizmodeClick();
+    main.LeftPane->SetMask("*.*");
+    Select(main.LeftPane, {"b.txt"});
+    questions.yesNo = {true};
+    main.PaneKeyDown(main.LeftPane, 46);
+    EXPECT_FALSE(FileExists(home / "left/b.txt"));
+}
+
+TEST_F(FileManagerTest, DropsCopyFromTheOtherPaneWithTheirQuestions) {
+    TMain& main = Open();
+    main.State().ConfirmCopyText = "Kopieren";  // a language file's words
+    Select(main.RightPane, {"r.txt"});
+    questions.yesNo = {true};
+    ASSERT_TRUE(main.LeftPane->OnDragOver(main.RightPane));
+    EXPECT_FALSE(main.LeftPane->OnDragOver(main.LeftPane));  // not onto its own pane
+    EXPECT_FALSE(main.LeftPane->OnDragOver(nullptr));
+    main.LeftPane->OnDragDrop(main.RightPane);
+    EXPECT_EQ(questions.records[0].title, "Confirm file operation");
+    EXPECT_EQ(questions.records[0].text, "Copy 1 file(s)?");
+    EXPECT_EQ(ReadFile(home / "left/r.txt"), "r");
+    Select(main.LeftPane, {"a.txt"});
+    questions.yesNo = {true};
+    main.RightPane->OnDragDrop(main.LeftPane);
+    EXPECT_EQ(questions.records[1].text, "Kopieren 1 file(s)?");
+    EXPECT_EQ(ReadFile(home / "right/a.txt"), "a");
+}
+
+TEST_F(FileManagerTest, BoxesFollowThePanesAndTheDriveList) {
+    TMain& main = Open();
+    EXPECT_EQ(main.CBDirR->currentText().toStdString(), home / "right/");
+    main.RightPane->SetDirectory("/");
+    main.RightPane->UpDirectory();
+    EXPECT_EQ(main.CBDirR->currentText(), "Drives");
+    EXPECT_EQ(main.CB_DriveR->currentText(), "");
+    // Copying onto the drive list is refused and says why.
+    Focus(main.LeftPane);
+    Select(main.LeftPane, {"a.txt"});
+    main.B_CopyClick();
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_NE(questions.records[0].text.find("drive list"), std::string::npos);
+    // Typing a folder into the box moves the pane there; a folder that does not exist does not.
+    main.CBDirR->setEditText(QString::fromStdString(home / "left"));
+    EXPECT_EQ(main.RightPane->Directory(), home / "left/");
+    main.CBDirR->setEditText(QString::fromStdString(home / "nothere"));
+    EXPECT_EQ(main.RightPane->Directory(), home / "left/");
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -259,7 +259,13 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
         return Report("Cannot copy " + BareName(source) + ": it is not a regular file");
     int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return Report("Cannot read " + source + ": " + std::strerror(errno));
-    int out = mkstemp(temporary.data());
+    // A new file is written in place (and removed again if the copy fails); a file that is
+    // replaced is written beside it and renamed over it, so it is never half-written.
+    bool replacing = Exists(target);
+    std::string written = replacing ? temporary : target;
+    int out = replacing ? mkstemp(temporary.data())
+                        : open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                               sst.st_mode & 07777);
     if (out < 0) {
         int e = errno;
         close(in);
@@ -287,7 +293,7 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
             if (!Tick(source, std::uint64_t(n))) ok = false;
         }
     }
-    fchmod(out, sst.st_mode & 07777);
+    if (replacing) fchmod(out, sst.st_mode & 07777);
     struct timespec times[2] = {sst.st_atim, sst.st_mtim};
     futimens(out, times);
     if (close(out) != 0 && ok) {
@@ -295,12 +301,12 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
         error = std::strerror(errno);
     }
     close(in);
-    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (ok && replacing && std::rename(temporary.c_str(), target.c_str()) != 0) {
         ok = false;
         error = std::strerror(errno);
     }
     if (!ok) {
-        unlink(temporary.c_str());
+        unlink(written.c_str());
         if (!cancelled_) Report("Cannot copy " + BareName(source) + ": " + error);
     }
     return ok;

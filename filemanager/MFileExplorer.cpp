@@ -152,8 +152,15 @@ class FileListModel : public QAbstractTableModel {
         int column = index.column();
         switch (role) {
             case Qt::DisplayRole:
-            case Qt::ToolTipRole:
+                // The narrow third column of a folder listing only spaces the others; its
+                // type name shows as the row's tool tip.
+                if (column == 2 && !logic_.IsDriveList()) return QString();
                 return Decode(column == 0 ? item.caption : item.sub[std::size_t(column - 1)]);
+            case Qt::ToolTipRole:
+                return Decode(column == 0 ? item.caption : item.sub[std::size_t(column - 1)]) +
+                       (column == 0 && !item.sub[kSubType].empty()
+                            ? " — " + Decode(item.sub[kSubType])
+                            : QString());
             case Qt::DecorationRole:
                 return column == 0 ? QVariant(IconFor(item.iconKey)) : QVariant();
             case Qt::TextAlignmentRole:

@@ -10,11 +10,11 @@ extern "C" {
 
 /* Error codes of LastError(): 0 none. */
 #define MPEGDLL_OK 0
-#define MPEGDLL_INTERNAL 1      /* internal decoder error */
-#define MPEGDLL_BAD_MODE 2      /* incorrect mode (for example Play before Open) */
-#define MPEGDLL_INPUT 3         /* input stream error */
-#define MPEGDLL_NOT_SEEKABLE 4  /* input stream is non-seekable */
-#define MPEGDLL_OUTPUT 5        /* output device failure */
+#define MPEGDLL_INTERNAL 1     /* internal decoder error */
+#define MPEGDLL_BAD_MODE 2     /* incorrect mode (for example Play before Open) */
+#define MPEGDLL_INPUT 3        /* input stream error */
+#define MPEGDLL_NOT_SEEKABLE 4 /* input stream is non-seekable */
+#define MPEGDLL_OUTPUT 5       /* output device failure */
 
 /* Devices of SetOutputDevice. */
 #define MPEGDLL_DEVICE_DEFAULT 0 /* the default sound output */
@@ -38,10 +38,10 @@ int deinit(void); /* stops and closes everything */
 int Open(const char* name, int mode, MPEGDLL_OPEN_CB open, MPEGDLL_CLOSE_CB close,
          MPEGDLL_RESTART_CB restart, MPEGDLL_READ_CB read, MPEGDLL_SEEK_CB seek,
          MPEGDLL_SIZE_CB size, void* self);
-int Pause(int resume);               /* 0 pause, 1 continue */
-int Restart(void);                   /* play again from the start */
+int Pause(int resume); /* 0 pause, 1 continue */
+int Restart(void);     /* play again from the start */
 int Stop(void);
-int SetPriority(int priority);       /* thread priority level, -15 .. 15 */
+int SetPriority(int priority); /* thread priority level, -15 .. 15 */
 int SetOutputDevice(int device, const char* fileName);
 int Play(int startPos, int endPos, unsigned char* ended); /* 0: started; sets *ended at the end */
 int Close(void);

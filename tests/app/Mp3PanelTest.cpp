@@ -6,10 +6,12 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 
 #include "mp3/ID3v1.h"
 #include "mp3/ID3v2.h"
 #include "mp3/MP3Panel.h"
+#include "mp3/MPEGPlay.h"
 #include "tests/app/AppFixture.h"
 
 namespace tavrin {
@@ -181,6 +183,35 @@ TEST_F(Mp3PanelTest, PlayerButtonsReportTheirErrors) {
     main.VrMediaButton1Click();  // no decoder library in this program folder
     ASSERT_EQ(questions.records.size(), 2u);
     EXPECT_EQ(questions.records[1].text, "MPEG library not loaded.");
+}
+
+TEST_F(Mp3PanelTest, PlayWritesTheSoundAndStopNeedsAStreamPlaying) {
+    // The decoder library lies in the program folder, where the player looks for it.
+    std::filesystem::copy_file(std::string(TAVRIN_BIN_DIR) + "/libmpegdll.so",
+                               programDir / "libmpegdll.so");
+    WriteFile(home / "tone.mp3", ToneMp3());
+    TMain& main = Start();
+    ASSERT_TRUE(main.MPEG1().IsLoaded());
+    main.MPEG1().OutFilename = programDir / "out.pcm";
+    main.MPEG1().SetOutputDevice(TOutputDevice::pcmfile);
+    Click("tone.mp3");
+    main.VrMediaButton1Click();
+    ASSERT_TRUE(questions.records.empty()) << questions.records[0].text;
+    EXPECT_TRUE(main.MPEG1().Playing());
+    for (int i = 0; i < 200 && !main.MPEG1().Ended(); ++i) QTest::qWait(50);
+    ASSERT_TRUE(main.MPEG1().Ended());
+    // Half a second of 44.1 kHz stereo 16-bit sound, give or take a frame.
+    std::size_t bytes = ReadFile(programDir / "out.pcm").size();
+    EXPECT_NEAR(double(bytes), 22050.0 * 4, 1152.0 * 4 * 2);
+    // Played to its end and never ticked: Stop says "Incorrect mode" and the stream stays.
+    main.VrMediaButton3Click();
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_EQ(questions.records[0].text, "Incorrect mode.");
+    EXPECT_TRUE(main.MPEG1().Opened());
+    // Play again: closed through the name, reopened, played from the start.
+    main.VrMediaButton1Click();
+    for (int i = 0; i < 200 && !main.MPEG1().Ended(); ++i) QTest::qWait(50);
+    EXPECT_EQ(ReadFile(programDir / "out.pcm").size(), bytes);
 }
 
 }  // namespace

@@ -4,29 +4,10 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/Unattended.h"
 #include "platform/fileop/FileOperation.h"
 
 namespace {
-
-// Answers every question with yes: the probe runs unattended.
-class Unattended : public tavrin::UserQuestions {
-  public:
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    tavrin::OverwriteAnswer AskOverwrite(const std::string&, const std::string&) override {
-        return tavrin::OverwriteAnswer::YesToAll;
-    }
-    void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    void ShowMessage(const std::string&, const std::string& text, tavrin::BoxIcon) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    std::optional<std::string> ChooseSaveFileName(const tavrin::SaveFileRequest&) override {
-        return {};
-    }
-    std::optional<tavrin::FontChoice> ChooseFont(const tavrin::FontChoice&, int, int) override {
-        return {};
-    }
-};
 
 // Counts like the progress window does, without showing anything.
 class CountingProgress : public tavrin::FileOpProgress {
@@ -43,7 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: fileop_probe SOURCE DESTINATION\n");
         return 2;
     }
-    Unattended questions;
+    bench::Unattended questions;
     CountingProgress progress;
     tavrin::FileOperation operation(questions, &progress);
     auto start = std::chrono::steady_clock::now();

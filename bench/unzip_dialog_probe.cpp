@@ -10,33 +10,11 @@
 #include <cstdlib>
 
 #include "app/Startup.h"
+#include "bench/Unattended.h"
 #include "packer/ZipUnzip.h"
 #include "shell/TMain.h"
 
-namespace {
-
-// Answers without asking: the probe runs unattended (the decoder library's absence, for one,
-// is reported at start-up).
-class SilentQuestions : public tavrin::UserQuestions {
-  public:
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return false; }
-    tavrin::OverwriteAnswer AskOverwrite(const std::string&, const std::string&) override {
-        return tavrin::OverwriteAnswer::Cancel;
-    }
-    void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    void ShowMessage(const std::string&, const std::string& text, tavrin::BoxIcon) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    std::optional<std::string> ChooseSaveFileName(const tavrin::SaveFileRequest&) override {
-        return {};
-    }
-    std::optional<tavrin::FontChoice> ChooseFont(const tavrin::FontChoice&, int, int) override {
-        return {};
-    }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -46,7 +24,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    SilentQuestions questions;
+    bench::Unattended questions;
     tavrin::Startup startup(questions);
     if (!startup.CreateWindows()) return 1;
     tavrin::TMain& main = *startup.Main();

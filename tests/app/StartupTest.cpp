@@ -10,7 +10,7 @@
 #include "mp3/Genres.h"
 #include "platform/Volumes.h"
 #include "shell/TMain.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/AppFixture.h"
 
 namespace tavrin {
 namespace {
@@ -21,29 +21,8 @@ using test::TempDir;
 using test::WorkingFolder;
 using test::WriteFile;
 
-class StartupTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_app";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
-    void SetUp() override {
-        if (const char* v = std::getenv("LD_LIBRARY_PATH")) saved_ = v;
-        // The engine is found through the library path; the working folder is the test's.
-        setenv("LD_LIBRARY_PATH", TAVRIN_BIN_DIR, 1);
-    }
-    void TearDown() override {
-        if (saved_.empty())
-            unsetenv("LD_LIBRARY_PATH");
-        else
-            setenv("LD_LIBRARY_PATH", saved_.c_str(), 1);
-    }
-    std::string saved_;
-    TempDir home;
-    ScriptedQuestions questions;
-};
+// The start-up itself: the tests create the program's windows in a folder of their own.
+class StartupTest : public test::AppFixture {};
 
 TEST_F(StartupTest, FirstStartShowsBuiltInTextsAndLeavesNoSettingsFile) {
     WorkingFolder cwd(home.Path());

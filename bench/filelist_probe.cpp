@@ -28,8 +28,10 @@ int main(int argc, char** argv) {
     double best = 1e9;
     for (int i = 0; i < runs; ++i) {
         auto start = std::chrono::steady_clock::now();
-        if (pane.Directory().empty()) pane.SetDirectory(argv[1]);
-        else pane.FillList();
+        if (pane.Directory().empty())
+            pane.SetDirectory(argv[1]);
+        else
+            pane.FillList();
         pane.CurrentView()->viewport()->repaint();  // the first screen drawn
         app.processEvents();
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -8,6 +8,7 @@
 #include "packer/ZipUnzip.h"
 #include "packer/ZipWait.h"
 #include "shell/TMain.h"
+#include "viewer/FormView.h"
 
 namespace tavrin {
 
@@ -34,6 +35,9 @@ bool Startup::CreateWindows() {
     });
     pgm_init();
     custom_->FormCreate(state_.ProgramDir);
+    // The About box is the main window's; the viewer window comes last.
+    auto* view = new viewer::TViewForm(main_.get());
+    main_->AttachViewer(view);
     return true;
 }
 

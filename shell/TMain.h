@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ class DescriptionEditor;
 class MediaPanel;
 class Mp3TagPanel;
 class TID3v1;
+namespace viewer {
+class TViewForm;
+}
 class TID3v2;
 class DropList;
 class TFrmUnzip;
@@ -146,6 +150,12 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void LeftPaneDragDrop();
     void RightPaneDragDrop();
     void PaneKeyDown(TMFileExplorer* pane, int key);
+    void AttachViewer(viewer::TViewForm* form);
+    void b_previewClick();
+    // The focused pane's selected file: none when neither pane has the focus, "" when the
+    // focused pane has no selected item.
+    std::optional<std::string> FocusedPaneFile() const;
+    viewer::TViewForm* ViewForm = nullptr;
     TAMHFileOp AMH1;
     QToolButton *ToolButton11, *UpDirR;
     QToolButton* LeftViewButtons[4];   // ToolButton12..15: large, small, list, report
@@ -246,7 +256,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::string descriptionBytes_;  // what the lookup delivered
     bool descriptionCut_ = false;
     bool loadingDescription_ = false;
-    bool ending_ = false;  // "End program": leave without questions
+    bool ending_ = false;
+    std::optional<std::string> previewFile_;  // "End program": leave without questions
 };
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/app/AppFixture.h"
+#include "viewer/FormView.h"
 
 namespace tavrin {
 namespace {
@@ -153,6 +154,22 @@ TEST_F(FileManagerTest, BoxesFollowThePanesAndTheDriveList) {
     EXPECT_EQ(main.RightPane->Directory(), home / "left/");
     main.CBDirR->setEditText(QString::fromStdString(home / "nothere"));
     EXPECT_EQ(main.RightPane->Directory(), home / "left/");
+}
+
+TEST_F(FileManagerTest, ViewerShowsTheFocusedPanesSelection) {
+    TMain& main = Open();
+    ASSERT_NE(main.ViewForm, nullptr);
+    main.CBDirR->setFocus();  // neither pane: the window keeps what it showed
+    QApplication::processEvents();
+    EXPECT_FALSE(main.FocusedPaneFile().has_value());
+    Focus(main.RightPane);
+    main.RightPane->Logic().ClearSelection();
+    EXPECT_EQ(main.FocusedPaneFile(), std::string());  // nothing selected
+    Select(main.RightPane, {"r.txt"});
+    EXPECT_EQ(main.FocusedPaneFile(), home / "right/r.txt");
+    main.ViewForm->fileToShow = [&] { return main.FocusedPaneFile(); };
+    main.ViewForm->FormShow();
+    EXPECT_TRUE(main.ViewForm->windowTitle().endsWith("r.txt"));
 }
 
 }  // namespace

@@ -1,0 +1,310 @@
+// The viewer window driven as the file-manager's View button drives it: a file is chosen by
+// the focused pane, the window is shown.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <memory>
+
+#include "tests/viewer/ViewerTestSupport.h"
+#include "viewer/FormView.h"
+
+namespace tavrin::viewer {
+namespace {
+
+using tavrin::test::ReadFile;
+using tavrin::test::TempDir;
+using tavrin::test::WriteFile;
+using test::Convert;
+using test::Pixel;
+using test::Quote;
+
+class FormViewTest : public test::ViewerTest {
+  protected:
+    void SetUp() override {
+        form = std::make_unique<TViewForm>();
+        form->fileToShow = [this] { return focused; };
+        form->showInformation = [this](const std::string& text) { messages.push_back(text); };
+    }
+
+    // The focused pane's selection is `file` (std::nullopt: neither pane has the focus) and
+    // the window is shown; returns once a picture has finished decoding.
+    void Show(std::optional<std::string> file) {
+        focused = std::move(file);
+        form->FormShow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !form->PictureLoading(); }, 30000));
+    }
+
+    // A bitmap whose left half is red and right half blue.
+    std::string TwoColourBitmap(const std::string& name, int w, int h) {
+        std::string path = dir / name;
+        Convert("-size " + std::to_string(w / 2) + "x" + std::to_string(h) + " xc:red -size " +
+                std::to_string(w - w / 2) + "x" + std::to_string(h) +
+                " xc:blue +append BMP3:" + Quote(path));
+        return path;
+    }
+
+    bool ShowsText() const { return !form->RE1->isHidden(); }
+    QString Text() const { return form->RE1->toPlainText(); }
+    QString Caption() const { return form->windowTitle(); }
+    QSize ImageSize() const { return form->Imma->size(); }
+
+    TempDir dir;
+    std::unique_ptr<TViewForm> form;
+    std::optional<std::string> focused;
+    std::vector<std::string> messages;
+};
+
+TEST_F(FormViewTest, JpgInCapitalsIsShownAsPicture) {
+    std::string path = dir / "PHOTO.JPG";
+    Convert("-seed 3 -size 300x200 plasma:fractal -quality 90 " + Quote(path));
+    Show(path);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_FALSE(form->b_stretch->isHidden());
+    EXPECT_EQ(Caption(), QString::fromStdString(path));
+    EXPECT_EQ(form->Imma->PictureSize(), QSize(300, 200));
+    EXPECT_EQ(ImageSize(), QSize(300, 200));
+    EXPECT_EQ(form->Imma->pos(), QPoint(1, 1));
+    EXPECT_EQ(test::DifferentPixels(form->Imma->Picture(), test::ReferenceDecode(path)), 0);
+    EXPECT_EQ(form->ScrollH->maximum(), 0);
+    EXPECT_EQ(form->ScrollV->maximum(), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, TextFileIsShownAsTextWithTheStretchBoxHidden) {
+    WriteFile(dir / "notes.txt", "h\xC3\xA9llo\nworld");
+    WriteFile(dir / "old.TXT", "caf\xE9 \x80");
+    Show(dir / "notes.txt");
+    EXPECT_TRUE(ShowsText());
+    EXPECT_TRUE(form->b_stretch->isHidden());
+    EXPECT_EQ(Text(), QString::fromUtf8("h\xC3\xA9llo\nworld"));
+    EXPECT_EQ(Caption(), QString::fromStdString(dir / "notes.txt"));
+    Show(dir / "old.TXT");
+    EXPECT_EQ(Text(), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC"));  // Windows-1252
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, RtfFileIsShownFormatted) {
+    WriteFile(dir / "letter.rtf",
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;}"
+              "Dear {\\b reader}, {\\cf1\\fs32 blue} caf\\'e9\\par}");
+    Show(dir / "letter.rtf");
+    ASSERT_TRUE(ShowsText());
+    EXPECT_EQ(Text(), QString::fromUtf8("Dear reader, blue caf\xC3\xA9"));
+    bool sawBold = false, sawBlue = false;
+    for (auto it = form->RE1->document()->begin().begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        if (f.text() == "reader") sawBold = f.charFormat().fontWeight() == QFont::Bold;
+        if (f.text() == "blue")
+            sawBlue = f.charFormat().foreground().color() == QColor(0, 0, 255) &&
+                      f.charFormat().fontPointSize() == 16.0;
+    }
+    EXPECT_TRUE(sawBold);
+    EXPECT_TRUE(sawBlue);
+    // Rich text is told by content: a plain file named .rtf is plain text.
+    WriteFile(dir / "plain.rtf", "{not rich}");
+    Show(dir / "plain.rtf");
+    EXPECT_EQ(Text(), "{not rich}");
+}
+
+TEST_F(FormViewTest, ScrollRangesAndScrolling) {
+    Show(TwoColourBitmap("small.bmp", 100, 80));
+    EXPECT_EQ(form->ScrollH->maximum(), 0);
+    EXPECT_EQ(form->ScrollV->maximum(), 0);
+    EXPECT_EQ(form->ScrollH->minimum(), 0);
+
+    Show(TwoColourBitmap("wide.bmp", 1000, 500));
+    EXPECT_EQ(ImageSize(), QSize(1000, 500));
+    EXPECT_EQ(form->ScrollH->maximum(), 1000 - 481);
+    EXPECT_EQ(form->ScrollV->maximum(), 500 - 407);
+    EXPECT_EQ(form->ScrollV->pageStep(), 10);
+    form->ScrollV->setValue(50);
+    EXPECT_EQ(form->Imma->pos(), QPoint(1, -49));
+    form->ScrollH->setValue(300);
+    EXPECT_EQ(form->Imma->pos(), QPoint(-299, -49));
+}
+
+TEST_F(FormViewTest, StretchFitsThePictureAndSwitchingOffRestoresIt) {
+    Show(TwoColourBitmap("wide.bmp", 1000, 500));
+    form->ScrollV->setValue(40);
+    form->ScrollH->setValue(200);
+    form->b_stretch->setChecked(true);
+    EXPECT_EQ(ImageSize(), QSize(464, 232));
+    EXPECT_EQ(form->Imma->pos(), QPoint(1, 1));
+    EXPECT_EQ(form->ScrollV->value(), 0);
+    EXPECT_FALSE(form->ScrollV->isEnabled());
+    EXPECT_FALSE(form->ScrollH->isEnabled());
+    // The whole picture is drawn into the smaller size.
+    QImage shown = form->Imma->grab().toImage();
+    EXPECT_EQ(Pixel(shown, 100, 100), QColor(Qt::red));
+    EXPECT_EQ(Pixel(shown, 400, 100), QColor(Qt::blue));
+
+    form->b_stretch->setChecked(false);
+    EXPECT_EQ(ImageSize(), QSize(1000, 500));
+    EXPECT_TRUE(form->ScrollV->isEnabled());
+    EXPECT_TRUE(form->ScrollH->isEnabled());
+    EXPECT_EQ(form->ScrollH->maximum(), 519);  // the ranges of the last showing
+
+    Show(TwoColourBitmap("tall.bmp", 500, 1000));
+    form->b_stretch->setChecked(true);
+    EXPECT_EQ(ImageSize(), QSize(194, 389));
+}
+
+TEST_F(FormViewTest, ShowingAgainSwitchesStretchingOff) {
+    std::string path = TwoColourBitmap("wide.bmp", 1000, 500);
+    Show(path);
+    form->b_stretch->setChecked(true);
+    Show(path);
+    EXPECT_FALSE(form->b_stretch->isChecked());
+    EXPECT_TRUE(form->ScrollV->isEnabled());
+    EXPECT_EQ(ImageSize(), QSize(1000, 500));
+}
+
+TEST_F(FormViewTest, TextAfterPictureAndPictureAfterText) {
+    std::string picture = TwoColourBitmap("p.bmp", 60, 40);
+    WriteFile(dir / "t.txt", "some text");
+    Show(picture);
+    EXPECT_FALSE(ShowsText());
+    Show(dir / "t.txt");
+    EXPECT_TRUE(ShowsText());
+    EXPECT_EQ(Text(), "some text");
+    Show(picture);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_FALSE(form->b_stretch->isHidden());
+    EXPECT_EQ(ImageSize(), QSize(60, 40));
+    EXPECT_EQ(Caption(), QString::fromStdString(picture));
+}
+
+TEST_F(FormViewTest, NothingFocusedKeepsThePreviousContent) {
+    WriteFile(dir / "t.txt", "kept");
+    Show(dir / "t.txt");
+    Show(std::nullopt);
+    EXPECT_TRUE(ShowsText());
+    EXPECT_EQ(Text(), "kept");
+    EXPECT_EQ(Caption(), QString::fromStdString(dir / "t.txt"));
+
+    std::string picture = TwoColourBitmap("wide.bmp", 1000, 500);
+    Show(picture);
+    form->ScrollV->setValue(30);
+    form->b_stretch->setChecked(true);
+    Show(std::nullopt);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_EQ(Caption(), QString::fromStdString(picture));
+    // The showing's first steps still ran: no stretching, positions 0.
+    EXPECT_FALSE(form->b_stretch->isChecked());
+    EXPECT_EQ(ImageSize(), QSize(1000, 500));
+    EXPECT_EQ(form->Imma->pos(), QPoint(1, 1));
+}
+
+TEST_F(FormViewTest, EmptySelectionOpensAnEmptyWindow) {
+    Show(TwoColourBitmap("wide.bmp", 1000, 500));
+    Show(std::string());
+    EXPECT_EQ(Caption(), "View");
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
+    EXPECT_EQ(ImageSize(), QSize(0, 0));
+    EXPECT_TRUE(form->b_stretch->isHidden());
+    EXPECT_EQ(form->ScrollH->maximum(), 0);
+    EXPECT_EQ(form->ScrollV->maximum(), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, DamagedPicturesFallBackToTheTextView) {
+    std::string jpeg = dir / "broken.jpg", bitmap = dir / "broken.BMP", icon = dir / "broken.ico",
+                metafile = dir / "broken.wmf";
+    WriteFile(jpeg, "\xFF\xD8 not really a jpeg");
+    WriteFile(bitmap, "BM not really a bitmap");
+    WriteFile(icon, "not an icon");
+    WriteFile(metafile, "not a metafile");
+    for (const std::string& path : {jpeg, bitmap, icon, metafile}) {
+        const std::string tail = ReadFile(path).substr(2);
+        SCOPED_TRACE(path);
+        Show(TwoColourBitmap("ok.bmp", 60, 40));
+        Show(path);
+        EXPECT_TRUE(ShowsText());
+        EXPECT_TRUE(form->b_stretch->isHidden());
+        EXPECT_TRUE(Text().endsWith(QString::fromStdString(tail))) << Text().toStdString();
+        EXPECT_EQ(Caption(), QString::fromStdString(path));
+        EXPECT_TRUE(form->Imma->Empty());
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, JpegFailingWhileItDecodesFallsBackToTheTextView) {
+    std::string path = dir / "late.jpg";
+    Convert("-seed 5 -size 160x120 plasma:fractal -interlace JPEG " + Quote(path));
+    std::string bytes = ReadFile(path);
+    std::size_t first = bytes.find("\xFF\xDA");
+    std::size_t second = bytes.find("\xFF\xDA", first + 2);
+    ASSERT_NE(second, std::string::npos);
+    bytes[second + 5] = char(99);
+    WriteFile(path, bytes);
+    Show(path);
+    EXPECT_TRUE(ShowsText());
+    EXPECT_TRUE(form->b_stretch->isHidden());
+    EXPECT_TRUE(form->Imma->Empty());
+    EXPECT_EQ(Caption(), QString::fromStdString(path));
+}
+
+TEST_F(FormViewTest, UnreadableFileGivesTheMessageAndAnEmptyWindow) {
+    Show(TwoColourBitmap("ok.bmp", 60, 40));
+    Show(dir / "missing.txt");
+    ASSERT_EQ(messages, std::vector<std::string>{"Type not supported yet"});
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
+    Show(dir / "missing.jpg");
+    EXPECT_EQ(messages.size(), 2u);
+    Show(dir.Path());  // a folder
+    EXPECT_EQ(messages.size(), 3u);
+    // Pipes are not opened: nothing waits for a writer that never comes.
+    for (const char* name : {"pipe.jpg", "pipe.bmp", "pipe.wmf", "pipe.txt"}) {
+        ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
+        Show(dir / name);
+    }
+    EXPECT_EQ(messages.size(), 7u);
+}
+
+TEST_F(FormViewTest, IconsAndMetafilesAreShownAsPictures) {
+    std::string icon = dir / "app.ico";
+    Convert("-size 32x32 xc:lime " + Quote(icon));
+    Show(icon);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_EQ(ImageSize(), QSize(32, 32));
+    EXPECT_EQ(Pixel(form->Imma->Picture(), 16, 16), QColor(0, 255, 0));
+
+    // A one-record enhanced metafile: a filled rectangle on a 96 x 48 frame.
+    test::Bytes emf;
+    emf.U32(1).U32(88).I32(0).I32(0).I32(95).I32(47).I32(0).I32(0).I32(2540).I32(1270);
+    emf.U32(0x464D4520).U32(0x10000).U32(88 + 28 + 16 + 20).U32(4).U16(4).U16(0);
+    emf.U32(0).U32(0).U32(0).I32(960).I32(960).I32(254).I32(254);
+    emf.U32(39).U32(24).U32(1).U32(0).U32(0x0000FF).U32(0);  // a red brush
+    emf.U32(37).U32(12).U32(1);
+    emf.U32(43).U32(24).I32(10).I32(10).I32(50).I32(40);
+    emf.U32(14).U32(20).U32(0).U32(16).U32(20);
+    WriteFile(dir / "shape.EMF", emf.Str());
+    Show(dir / "shape.EMF");
+    EXPECT_FALSE(ShowsText());
+    EXPECT_EQ(ImageSize(), QSize(96, 48));
+    EXPECT_EQ(Pixel(form->Imma->Picture(), 30, 25), QColor(255, 0, 0));
+}
+
+TEST_F(FormViewTest, WindowShowsTheFileWhenOpenedAndItsButtonClosesIt) {
+    WriteFile(dir / "t.txt", "opened");
+    focused = dir / "t.txt";
+    form->show();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(Text(), "opened");
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    QTest::mouseClick(form->LbButton1, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace tavrin::viewer

@@ -1,0 +1,136 @@
+// Helpers of the viewer tests: the application object, pictures made by ImageMagick and
+// decoded by Debian's djpeg, metafiles written byte by byte.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColor>
+#include <QImage>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace tavrin::viewer::test {
+
+inline void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "test_viewer";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+class ViewerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { EnsureApplication(); }
+};
+
+inline std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+// Runs ImageMagick's convert; the test fails when it does.
+inline void Convert(const std::string& arguments) {
+    ASSERT_EQ(tavrin::test::RunCommand("convert " + arguments + " 2>/dev/null"), 0) << arguments;
+}
+
+// The picture of a binary PPM or PGM (P6 or P5, maxval 255).
+inline QImage ReadPpm(const std::string& bytes) {
+    std::size_t pos = 0;
+    auto token = [&] {
+        while (pos < bytes.size()) {
+            if (bytes[pos] == '#') {
+                while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
+            } else if (std::isspace(static_cast<unsigned char>(bytes[pos]))) {
+                ++pos;
+            } else {
+                break;
+            }
+        }
+        std::string t;
+        while (pos < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[pos])))
+            t += bytes[pos++];
+        return t;
+    };
+    const std::string magic = token();
+    if (magic != "P6" && magic != "P5") return {};
+    const int channels = magic == "P6" ? 3 : 1;
+    int w = std::stoi(token()), h = std::stoi(token()), max = std::stoi(token());
+    ++pos;
+    if (max != 255 || bytes.size() < pos + std::size_t(w) * h * channels) return {};
+    QImage image(w, h, QImage::Format_RGB32);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + pos;
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x, p += channels)
+            row[x] = channels == 3 ? qRgb(p[0], p[1], p[2]) : qRgb(p[0], p[0], p[0]);
+    }
+    return image;
+}
+
+// The picture as an independent decoder gives it: Debian's djpeg where it is installed,
+// else ImageMagick (both write a PPM).
+inline QImage ReferenceDecode(const std::string& jpeg) {
+    std::string ppm;
+    const std::string command = tavrin::test::RunCommand("command -v djpeg >/dev/null") == 0
+                                    ? "djpeg -pnm " + Quote(jpeg)
+                                    : "convert " + Quote(jpeg) + " ppm:-";
+    if (tavrin::test::RunCommand(command, &ppm) != 0) return {};
+    return ReadPpm(ppm);
+}
+
+// The number of pixels in which two pictures of the same size differ by more than
+// `tolerance` in a channel; -1 when the sizes differ.
+inline int DifferentPixels(const QImage& a, const QImage& b, int tolerance = 0) {
+    if (a.size() != b.size()) return -1;
+    QImage x = a.convertToFormat(QImage::Format_RGB32);
+    QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int different = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            if (std::abs(qRed(p[col]) - qRed(q[col])) > tolerance ||
+                std::abs(qGreen(p[col]) - qGreen(q[col])) > tolerance ||
+                std::abs(qBlue(p[col]) - qBlue(q[col])) > tolerance)
+                ++different;
+    }
+    return different;
+}
+
+inline QColor Pixel(const QImage& image, int x, int y) {
+    return QColor(image.pixel(x, y));
+}
+
+// Little-endian bytes of a metafile under construction.
+class Bytes {
+  public:
+    Bytes& U8(std::uint8_t v) {
+        data_.push_back(char(v));
+        return *this;
+    }
+    Bytes& U16(std::uint16_t v) { return U8(std::uint8_t(v)).U8(std::uint8_t(v >> 8)); }
+    Bytes& I16(std::int16_t v) { return U16(std::uint16_t(v)); }
+    Bytes& U32(std::uint32_t v) { return U16(std::uint16_t(v)).U16(std::uint16_t(v >> 16)); }
+    Bytes& I32(std::int32_t v) { return U32(std::uint32_t(v)); }
+    Bytes& Raw(const std::string& s) {
+        data_ += s;
+        return *this;
+    }
+    Bytes& Pad(std::size_t multiple) {
+        while (data_.size() % multiple) data_.push_back('\0');
+        return *this;
+    }
+    std::size_t Size() const { return data_.size(); }
+    const std::string& Str() const { return data_; }
+    std::string& Mutable() { return data_; }
+
+  private:
+    std::string data_;
+};
+
+}  // namespace tavrin::viewer::test

@@ -1,0 +1,323 @@
+#include "viewer/FormView.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextEdit>
+
+#include "viewer/JpegLoader.h"
+#include "viewer/PictureLoader.h"
+#include "viewer/RtfReader.h"
+
+namespace tavrin::viewer {
+
+namespace {
+
+QString PathText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+// --- TImage -------------------------------------------------------------------------------
+
+TImage::TImage(QWidget* parent) : QWidget(parent) {}
+
+void TImage::SetPicture(const QImage& picture) {
+    picture_ = picture;
+    jpeg_ = nullptr;
+    natural_ = picture.size();
+    if (autoSize_) resize(natural_);
+    update();
+}
+
+void TImage::SetJpeg(const JpegLoader* loader, QSize size) {
+    picture_ = QImage();
+    jpeg_ = loader;
+    natural_ = size;
+    if (autoSize_) resize(natural_);
+    update();
+}
+
+void TImage::Clear() {
+    picture_ = QImage();
+    jpeg_ = nullptr;
+    natural_ = QSize();
+    if (autoSize_) resize(0, 0);
+    update();
+}
+
+void TImage::SetAutoSize(bool on) {
+    autoSize_ = on;
+    if (on) resize(natural_.isEmpty() ? QSize(0, 0) : natural_);
+}
+
+void TImage::SetStretch(bool on) {
+    stretch_ = on;
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+    if (natural_.isEmpty()) return;
+    QPainter painter(this);
+    const QRectF target = stretch_ ? QRectF(rect()) : QRectF(QPointF(0, 0), natural_);
+    if (stretch_) painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (jpeg_)
+        jpeg_->Paint(painter, target);
+    else
+        painter.drawImage(target, picture_);
+}
+
+// --- TViewForm ----------------------------------------------------------------------------
+
+TViewForm::TViewForm(QWidget* parent)
+    : QDialog(parent), previewMinPixels_(JpegDecoder::kPreviewMinPixels) {
+    setWindowTitle(kCaption);
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    resize(499, 470);
+
+    Panel1 = new QWidget(this);
+    Panel1->setGeometry(0, 0, 499, 29);
+
+    LbButton1 = new QPushButton(Panel1);
+    LbButton1->setGeometry(2, 2, 88, 25);
+    LbButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    LbButton1->setToolTip("Close");
+    connect(LbButton1, &QPushButton::clicked, this, [this] { LbButton1Click(); });
+
+    b_stretch = new QCheckBox("Stretch", Panel1);
+    b_stretch->setGeometry(104, 6, 100, 17);
+    QFont bold = b_stretch->font();
+    bold.setBold(true);
+    b_stretch->setFont(bold);
+    QPalette navy = b_stretch->palette();
+    navy.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
+    navy.setColor(QPalette::ButtonText, QColor(0x00, 0x00, 0x80));
+    b_stretch->setPalette(navy);
+    connect(b_stretch, &QCheckBox::toggled, this, [this] { b_stretchClick(); });
+
+    PanImage = new QFrame(this);
+    PanImage->setGeometry(9, 33, 481, 407);
+
+    Imma = new TImage(PanImage);
+    Imma->move(1, 1);
+
+    ScrollH = new QScrollBar(Qt::Horizontal, PanImage);
+    ScrollH->setGeometry(0, 407 - 18, 481, 18);
+    ScrollV = new QScrollBar(Qt::Vertical, PanImage);
+    ScrollV->setGeometry(481 - 17, 0, 17, 407 - 18);
+    for (QScrollBar* bar : {ScrollH, ScrollV}) {
+        bar->setRange(0, 0);
+        bar->setPageStep(10);
+        bar->setSingleStep(1);
+        bar->raise();
+    }
+    connect(ScrollV, &QScrollBar::valueChanged, this, [this] { ScrollVChange(); });
+    connect(ScrollH, &QScrollBar::valueChanged, this, [this] { ScrollHChange(); });
+
+    RE1 = new QTextEdit(this);
+    RE1->setGeometry(0, 29, 499, 470 - 29);
+    RE1->setReadOnly(true);
+    RE1->setAcceptRichText(true);
+    RE1->raise();
+    RE1->hide();
+}
+
+TViewForm::~TViewForm() {
+    StopJpeg();
+}
+
+PanelGeometry TViewForm::Geometry() const {
+    return {{PanImage->width(), PanImage->height()}, ScrollH->height(), ScrollV->width()};
+}
+
+void TViewForm::resizeEvent(QResizeEvent* event) {
+    // The strip and the text box follow the window's width; the text box fills the rest.
+    Panel1->setGeometry(0, 0, width(), 29);
+    RE1->setGeometry(0, 29, width(), std::max(height() - 29, 0));
+    QDialog::resizeEvent(event);
+}
+
+void TViewForm::showEvent(QShowEvent* event) {
+    if (QScreen* s = screen()) {
+        QRect area = s->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TViewForm::FormShow() {
+    // Scroll positions 0, the picture at (1, 1), no stretching, the box visible and off.
+    ScrollV->setValue(0);
+    ScrollH->setValue(0);
+    Imma->move(1, 1);
+    Imma->SetStretch(false);
+    b_stretch->setVisible(true);
+    b_stretch->setChecked(false);  // when it was on, its switch-off steps run
+    Imma->SetAutoSize(true);
+
+    std::optional<std::string> file = fileToShow ? fileToShow() : std::nullopt;
+    if (!file) return;  // neither pane has the focus: the last content stays
+    if (file->empty()) {
+        // Nothing is selected: an empty window.
+        StopJpeg();
+        RE1->hide();
+        RE1->clear();
+        Imma->Clear();
+        b_stretch->setVisible(false);
+        SetScrollRanges({});
+        setWindowTitle(kCaption);
+        return;
+    }
+
+    RE1->hide();
+    const bool loaded = LoadPicture(*file);
+    setWindowTitle(PathText(*file));
+    if (!loaded) {
+        b_stretch->setVisible(false);
+        SetScrollRanges({});
+        ViewText();
+        return;
+    }
+    const QSize size = Imma->PictureSize();
+    SetScrollRanges(ScrollRangesFor({size.width(), size.height()}, Geometry()));
+}
+
+bool TViewForm::LoadPicture(const std::string& path) {
+    StopJpeg();
+    const PictureKind kind = PictureKindOf(path);
+    if (kind == PictureKind::None) {
+        Imma->Clear();
+        return false;
+    }
+    if (kind == PictureKind::Jpeg) {
+        std::string error;
+        jpeg_ = JpegLoader::Open(path, &error, previewMinPixels_);
+        if (!jpeg_) {
+            Imma->Clear();
+            return false;
+        }
+        Imma->SetJpeg(jpeg_.get(), jpeg_->Size());
+        jpeg_->Start(
+            [this] {
+                Imma->update();
+                if (onPictureProgress) onPictureProgress();
+            },
+            [this, path](bool ok) { JpegFinished(ok, path); });
+        return true;
+    }
+    QImage picture = LoadStillPicture(path, kind);
+    if (picture.isNull()) {
+        Imma->Clear();
+        return false;
+    }
+    Imma->SetPicture(picture);
+    return true;
+}
+
+void TViewForm::JpegFinished(bool ok, const std::string& path) {
+    // The loader's own event is still running: it goes once that has returned.
+    JpegLoader* loader = jpeg_.release();
+    if (ok) Imma->SetPicture(loader->Picture());
+    loader->deleteLater();
+    if (!ok) {
+        // A picture that fails while it decodes falls back to the text view, as one that
+        // fails at once does.
+        Imma->Clear();
+        b_stretch->setVisible(false);
+        SetScrollRanges({});
+        ShowTextOf(path);
+    }
+    if (onPictureProgress) onPictureProgress();
+}
+
+void TViewForm::StopJpeg() {
+    if (!jpeg_) return;
+    jpeg_->Cancel();
+    jpeg_.reset();
+}
+
+bool TViewForm::PictureLoading() const {
+    return jpeg_ != nullptr;
+}
+
+void TViewForm::SetScrollRanges(ScrollMaxima maxima) {
+    ScrollH->setRange(0, maxima.horizontal);
+    ScrollV->setRange(0, maxima.vertical);
+}
+
+void TViewForm::ViewText() {
+    RE1->show();
+    std::optional<std::string> file = fileToShow ? fileToShow() : std::nullopt;
+    if (!file || file->empty()) {
+        RE1->hide();
+        return;
+    }
+    ShowTextOf(*file);
+}
+
+void TViewForm::ShowTextOf(const std::string& path) {
+    RE1->show();
+    const bool loaded = LoadText(path);
+    setWindowTitle(PathText(path));
+    if (!loaded) {
+        RE1->clear();
+        if (showInformation) showInformation(kNotSupported);
+        RE1->hide();
+    }
+}
+
+bool TViewForm::LoadText(const std::string& path) {
+    std::string bytes;
+    if (!ReadFileHead(path, kTextLimit, &bytes)) return false;
+    if (LooksLikeRtf(bytes)) {
+        FillTextDocument(ParseRtf(bytes), RE1->document());
+    } else {
+        RE1->setPlainText(QString::fromStdU16String(DecodePlainText(bytes)));
+    }
+    RE1->moveCursor(QTextCursor::Start);
+    return true;
+}
+
+void TViewForm::b_stretchClick() {
+    if (b_stretch->isChecked()) {
+        ScrollV->setValue(0);
+        ScrollH->setValue(0);
+        ScrollV->setEnabled(false);
+        ScrollH->setEnabled(false);
+        const QSize natural = Imma->PictureSize();
+        Imma->SetAutoSize(false);
+        Imma->SetStretch(true);
+        if (!natural.isEmpty()) {
+            PixelSize size = StretchedSize({natural.width(), natural.height()}, Geometry());
+            Imma->resize(size.width, size.height);
+        }
+    } else {
+        Imma->SetStretch(false);
+        Imma->SetAutoSize(true);
+        ScrollV->setValue(0);
+        ScrollH->setValue(0);
+        ScrollV->setEnabled(true);
+        ScrollH->setEnabled(true);
+    }
+}
+
+void TViewForm::ScrollVChange() {
+    Imma->move(Imma->x(), PictureEdgeFor(ScrollV->value()));
+}
+
+void TViewForm::ScrollHChange() {
+    Imma->move(PictureEdgeFor(ScrollH->value()), Imma->y());
+}
+
+void TViewForm::LbButton1Click() {
+    reject();
+}
+
+}  // namespace tavrin::viewer

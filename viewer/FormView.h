@@ -1,0 +1,114 @@
+// TViewForm: the preview of the focused file-manager pane's selected file, as a picture when
+// its extension names a picture type, otherwise as text (rich text when the file is RTF).
+// The window knows nothing of the main window: it asks `fileToShow` which file to show.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "viewer/ViewLogic.h"
+
+class QCheckBox;
+class QFrame;
+class QPushButton;
+class QScrollBar;
+class QTextEdit;
+
+namespace tavrin::viewer {
+
+class JpegLoader;
+
+// The image control `Imma`: it shows a still picture or a JPEG picture while it decodes,
+// sizes itself to the picture when auto-size is on and draws it to its own size when
+// stretching is on.
+class TImage : public QWidget {
+  public:
+    explicit TImage(QWidget* parent = nullptr);
+
+    void SetPicture(const QImage& picture);
+    // Shows the rows a loader has ready (the loader stays the caller's).
+    void SetJpeg(const JpegLoader* loader, QSize size);
+    void Clear();
+
+    bool Empty() const { return natural_.isEmpty(); }
+    QSize PictureSize() const { return natural_; }
+    const QImage& Picture() const { return picture_; }
+
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool on);
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool on);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QImage picture_;
+    const JpegLoader* jpeg_ = nullptr;
+    QSize natural_;
+    bool autoSize_ = true;
+    bool stretch_ = false;
+};
+
+class TViewForm : public QDialog {
+  public:
+    static constexpr const char* kCaption = "View";
+    static constexpr const char* kNotSupported = "Type not supported yet";
+    // The most bytes of a text file the text box takes.
+    static constexpr std::size_t kTextLimit = std::size_t(16) << 20;
+
+    explicit TViewForm(QWidget* parent = nullptr);
+    ~TViewForm() override;
+
+    // The full path of the focused pane's first selected file; std::nullopt when neither
+    // pane has the focus; an empty string when the focused pane has no selected item.
+    std::function<std::optional<std::string>()> fileToShow;
+    // Shows an information box with an OK button.
+    std::function<void(const std::string&)> showInformation;
+    // Called whenever more of a decoding picture is ready and when its decoding has ended.
+    std::function<void()> onPictureProgress;
+
+    // Handlers as bound on the form.
+    void FormShow();
+    void ViewText();
+    void b_stretchClick();
+    void ScrollVChange();
+    void ScrollHChange();
+    void LbButton1Click();
+
+    // True while a JPEG picture is still decoding.
+    bool PictureLoading() const;
+    // Pictures of several scans with at least this many pixels get a quick first pass.
+    void SetJpegPreviewMinPixels(std::int64_t pixels) { previewMinPixels_ = pixels; }
+
+    QWidget* Panel1;
+    QPushButton* LbButton1;
+    QCheckBox* b_stretch;
+    QFrame* PanImage;
+    TImage* Imma;
+    QScrollBar* ScrollH;
+    QScrollBar* ScrollV;
+    QTextEdit* RE1;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    PanelGeometry Geometry() const;
+    bool LoadPicture(const std::string& path);
+    void ShowTextOf(const std::string& path);
+    bool LoadText(const std::string& path);
+    void SetScrollRanges(ScrollMaxima maxima);
+    void StopJpeg();
+    void JpegFinished(bool ok, const std::string& path);
+
+    std::unique_ptr<JpegLoader> jpeg_;
+    std::int64_t previewMinPixels_;
+};
+
+}  // namespace tavrin::viewer

@@ -1,0 +1,52 @@
+#include "viewer/PictureLoader.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <filesystem>
+
+#include "viewer/MetafileRenderer.h"
+
+namespace tavrin::viewer {
+
+namespace {
+
+QImage ReadWithFormat(const std::string& path, const char* format) {
+    QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)), format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+}  // namespace
+
+QImage RenderMetafileBytes(const std::string& bytes) {
+    auto metafile =
+        ReadMetafile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    if (!metafile) return {};
+    return RenderMetafile(*metafile, MetafileDisplaySize(*metafile));
+}
+
+QImage LoadStillPicture(const std::string& path, PictureKind kind) {
+    // Only regular files: opening a pipe would wait for a writer.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return {};
+    switch (kind) {
+        case PictureKind::Bitmap:
+            return ReadWithFormat(path, "bmp");
+        case PictureKind::Icon:
+            return ReadWithFormat(path, "ico");
+        case PictureKind::Metafile:
+        case PictureKind::EnhancedMetafile: {
+            // Both extensions take either kind of metafile, told apart by content.
+            std::string bytes;
+            if (!ReadFileHead(path, std::size_t(kMaxMetafileBytes), &bytes)) return {};
+            return RenderMetafileBytes(bytes);
+        }
+        case PictureKind::Jpeg:
+        case PictureKind::None:
+            return {};
+    }
+    return {};
+}
+
+}  // namespace tavrin::viewer

@@ -1,0 +1,97 @@
+// The read RTF document as a QTextDocument.
+#include <QColor>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "viewer/RtfReader.h"
+#include "viewer/ViewLogic.h"
+
+namespace tavrin::viewer {
+
+namespace {
+
+// Twips to the document's pixels (1440 twips an inch, 96 pixels an inch).
+qreal Pixels(int twips) {
+    return twips / 15.0;
+}
+
+QTextCharFormat CharFormat(const RtfDocument& doc, const RtfCharFormat& f) {
+    QTextCharFormat out;
+    if (const RtfFont* font = doc.FindFont(f.font); font && !font->name.empty())
+        out.setFontFamilies({QString::fromStdU16String(font->name)});
+    out.setFontPointSize(f.halfPoints / 2.0);
+    out.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+    out.setFontItalic(f.italic);
+    out.setFontUnderline(f.underline);
+    out.setFontStrikeOut(f.strike);
+    auto color = [&](int index) -> const RtfColor* {
+        if (index <= 0 || std::size_t(index) >= doc.colors.size()) return nullptr;
+        const RtfColor& c = doc.colors[std::size_t(index)];
+        return c.automatic ? nullptr : &c;
+    };
+    if (const RtfColor* c = color(f.foreground))
+        out.setForeground(QColor(c->red, c->green, c->blue));
+    if (const RtfColor* c = color(f.background))
+        out.setBackground(QColor(c->red, c->green, c->blue));
+    if (f.position == RtfCharFormat::Position::Super)
+        out.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (f.position == RtfCharFormat::Position::Sub)
+        out.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    return out;
+}
+
+QTextBlockFormat BlockFormat(const RtfParFormat& f) {
+    QTextBlockFormat out;
+    switch (f.align) {
+        case RtfParFormat::Align::Left:
+            out.setAlignment(Qt::AlignLeft);
+            break;
+        case RtfParFormat::Align::Center:
+            out.setAlignment(Qt::AlignHCenter);
+            break;
+        case RtfParFormat::Align::Right:
+            out.setAlignment(Qt::AlignRight);
+            break;
+        case RtfParFormat::Align::Justify:
+            out.setAlignment(Qt::AlignJustify);
+            break;
+    }
+    out.setLeftMargin(Pixels(f.leftIndent));
+    out.setRightMargin(Pixels(f.rightIndent));
+    out.setTextIndent(Pixels(f.firstIndent));
+    out.setTopMargin(Pixels(f.spaceBefore));
+    out.setBottomMargin(Pixels(f.spaceAfter));
+    return out;
+}
+
+}  // namespace
+
+void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
+    out->clear();
+    QTextCursor cursor(out);
+    cursor.beginEditBlock();
+    bool first = true;
+    for (const RtfParagraph& paragraph : document.paragraphs) {
+        if (first)
+            cursor.setBlockFormat(BlockFormat(paragraph.format));
+        else
+            cursor.insertBlock(BlockFormat(paragraph.format));
+        first = false;
+        for (const RtfRun& run : paragraph.runs) {
+            QString text = QString::fromStdU16String(run.text);
+            // Paragraph separators inside a run would start blocks of their own, and the
+            // document's frame markers are no text.
+            text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+            text.replace(QChar('\n'), QChar::LineSeparator);
+            text.replace(QChar('\r'), QChar::LineSeparator);
+            text.replace(QChar(0xFDD0), QChar::ReplacementCharacter);
+            text.replace(QChar(0xFDD1), QChar::ReplacementCharacter);
+            cursor.insertText(text, CharFormat(document, run.format));
+        }
+    }
+    cursor.endEditBlock();
+}
+
+}  // namespace tavrin::viewer

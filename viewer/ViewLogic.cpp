@@ -1,0 +1,204 @@
+#include "viewer/ViewLogic.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+
+namespace tavrin::viewer {
+
+PictureKind PictureKindOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return PictureKind::None;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (ext == "BMP") return PictureKind::Bitmap;
+    if (ext == "ICO") return PictureKind::Icon;
+    if (ext == "WMF") return PictureKind::Metafile;
+    if (ext == "EMF") return PictureKind::EnhancedMetafile;
+    if (ext == "JPG" || ext == "JPEG") return PictureKind::Jpeg;
+    return PictureKind::None;
+}
+
+ScrollMaxima ScrollRangesFor(PixelSize picture, const PanelGeometry& geometry) {
+    return {std::max(picture.width - geometry.panel.width, 0),
+            std::max(picture.height - geometry.panel.height, 0)};
+}
+
+PixelSize StretchedSize(PixelSize picture, const PanelGeometry& geometry) {
+    if (picture.width <= 0 || picture.height <= 0) return picture;
+    // The ratio is a single-precision value; the products and quotients that use it are
+    // worked out in a wider type before they are truncated.
+    const float ratio = static_cast<float>(double(picture.height) / double(picture.width));
+    PixelSize out;
+    if (ratio >= 1.0f) {
+        out.height = geometry.panel.height - geometry.scrollHHeight;
+        out.width = static_cast<int>(std::trunc(double(out.height) / double(ratio)));
+    } else {
+        out.width = geometry.panel.width - geometry.scrollVWidth;
+        out.height = static_cast<int>(std::trunc(double(ratio) * double(out.width)));
+    }
+    return out;
+}
+
+bool LooksLikeRtf(std::string_view bytes) {
+    return bytes.substr(0, 5) == "{\\rtf";
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= std::size_t(extra)) return false;
+        for (int k = 1; k <= extra; ++k) {
+            unsigned char d = p[i + k];
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) return false;
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += std::size_t(extra) + 1;
+    }
+    return true;
+}
+
+char16_t Windows1252Char(unsigned char byte) {
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
+    return char16_t(byte);
+}
+
+std::u16string Windows1252ToUtf16(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) out.push_back(Windows1252Char(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        char32_t cp;
+        int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+        for (int k = 1; k <= extra && i + k < n; ++k) cp = (cp << 6) | (p[i + k] & 0x3F);
+        i += std::size_t(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 + (cp >> 10)));
+            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+    }
+    return out;
+}
+
+int CodePageOfCharset(int charset) {
+    switch (charset) {
+        case 77:
+            return 10000;
+        case 128:
+            return 932;
+        case 129:
+            return 949;
+        case 134:
+            return 936;
+        case 136:
+            return 950;
+        case 161:
+            return 1253;
+        case 162:
+            return 1254;
+        case 163:
+            return 1258;
+        case 177:
+            return 1255;
+        case 178:
+            return 1256;
+        case 186:
+            return 1257;
+        case 204:
+            return 1251;
+        case 222:
+            return 874;
+        case 238:
+            return 1250;
+        case 255:
+            return 437;
+        default:
+            return 0;
+    }
+}
+
+bool ReadFileHead(const std::string& path, std::size_t limit, std::string* out) {
+    out->clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const std::size_t want = std::min<std::size_t>(limit, std::size_t(st.st_size));
+    out->resize(want);
+    std::size_t got = 0;
+    bool ok = true;
+    while (got < want) {
+        ssize_t n = ::read(fd, out->data() + got, want - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        got += std::size_t(n);
+    }
+    ::close(fd);
+    out->resize(got);
+    return ok;
+}
+
+std::u16string DecodePlainText(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+        return Utf8ToUtf16(bytes);
+    }
+    return Windows1252ToUtf16(bytes);
+}
+
+}  // namespace tavrin::viewer

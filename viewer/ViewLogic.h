@@ -1,0 +1,80 @@
+// The viewer window's rules without widgets: which files are pictures, the scroll ranges,
+// the stretched size of a picture, and how the bytes of a text file become characters.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrin::viewer {
+
+// The picture classes, chosen by the file-name extension without regard to letter case.
+enum class PictureKind { None, Bitmap, Icon, Metafile, EnhancedMetafile, Jpeg };
+
+PictureKind PictureKindOf(const std::string& path);
+
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
+// The fixed sizes of the picture panel and its two scroll bars.
+struct PanelGeometry {
+    PixelSize panel{481, 407};
+    int scrollHHeight = 18;
+    int scrollVWidth = 17;
+};
+
+struct ScrollMaxima {
+    int horizontal = 0;
+    int vertical = 0;
+    bool operator==(const ScrollMaxima&) const = default;
+};
+
+// The largest scroll positions: how far the picture reaches beyond the panel, never below 0.
+ScrollMaxima ScrollRangesFor(PixelSize picture, const PanelGeometry& geometry);
+
+// The size a stretched picture takes: the ratio height / width in single precision; a tall
+// picture (ratio >= 1) fills the panel's height above the horizontal scroll bar, a wide one
+// the width left of the vertical scroll bar; the other side follows the ratio, truncated.
+// An empty picture keeps its size.
+PixelSize StretchedSize(PixelSize picture, const PanelGeometry& geometry);
+
+// Where the picture's top (left) edge lies for a vertical (horizontal) scroll position.
+constexpr int PictureEdgeFor(int position) {
+    return 1 - position;
+}
+
+// --- Text -------------------------------------------------------------------------------
+
+// True when the bytes start like a rich-text document ("{\rtf").
+bool LooksLikeRtf(std::string_view bytes);
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+// Windows-1252 to UTF-16; the five unassigned bytes map to the control characters of the
+// same value, as the platform's own conversion does.
+std::u16string Windows1252ToUtf16(std::string_view bytes);
+char16_t Windows1252Char(unsigned char byte);
+
+// UTF-8 to UTF-16 (the input must be valid UTF-8).
+std::u16string Utf8ToUtf16(std::string_view bytes);
+
+// The Windows code page of a font character set (the RTF \fcharset and LOGFONT values), 0
+// when the set names none of its own.
+int CodePageOfCharset(int charset);
+
+// Decodes bytes of a Windows code page (1252 built in; others through the platform's
+// converters where it has them, else as 1252).
+std::u16string DecodeCodePage(int codePage, std::string_view bytes);
+
+// Reads at most `limit` bytes of a regular file (a device, pipe or folder is not read, so
+// nothing can block). False when the file cannot be read.
+bool ReadFileHead(const std::string& path, std::size_t limit, std::string* out);
+
+// The text of a plain file: UTF-8 when the bytes are valid UTF-8 (a leading byte-order mark
+// dropped), otherwise Windows-1252.
+std::u16string DecodePlainText(std::string_view bytes);
+
+}  // namespace tavrin::viewer

@@ -4,6 +4,7 @@
 
 #include "app/Settings.h"
 #include "description/Cust_ext.h"
+#include "lang/LangForm.h"
 #include "packer/ZipOptZ.h"
 #include "packer/ZipUnzip.h"
 #include "packer/ZipWait.h"
@@ -21,6 +22,8 @@ bool Startup::CreateWindows() {
     // The other windows, in their order; each lives until the program ends.
     auto* unzip = new TFrmUnzip(main_.get());
     auto* options = new TFrmZipOpt(main_.get());
+    lang_ = new TLangForm(*main_, questions_);
+    QObject::connect(main_->Changelanguage1, &QAction::triggered, lang_, [this] { lang_->exec(); });
     auto* wait = new TFrmWaitZip(main_.get());
     main_->AttachForms(unzip, options, wait);
     // The custom-names form reads the settings, then its names, then builds the menu.
@@ -33,6 +36,7 @@ bool Startup::CreateWindows() {
         custom_->show();
         custom_->raise();
     });
+    lang_->Custom_ext = custom_;
     pgm_init();
     custom_->FormCreate(state_.ProgramDir);
     // The About box is the main window's; the viewer window comes last.
@@ -43,8 +47,10 @@ bool Startup::CreateWindows() {
 
 void Startup::pgm_init() {
     state_.LanguageName = kDefaultLanguage;
+    lang_->SetDirectory(state_.ProgramDir);
     state_.LanguageName = ReadLanguageSetting(state_.ProgramDir);
     languageFile_ = StartupLanguageFile(state_.ProgramDir, state_.LanguageName);
+    if (languageFile_) lang_->LoadLanguage(*languageFile_);
 }
 
 }  // namespace tavrin

@@ -13,6 +13,7 @@ namespace tavrin {
 
 class TMain;
 class TCustom_ext;
+class TLangForm;
 
 class Startup {
   public:
@@ -30,6 +31,7 @@ class Startup {
     MainState& State() { return state_; }
     TMain* Main() { return main_.get(); }
     TCustom_ext* Custom_ext() { return custom_; }
+    TLangForm* LangForm() { return lang_; }
     // The language file pgm_init chose, if any.
     const std::optional<std::string>& LanguageFile() const { return languageFile_; }
 
@@ -38,6 +40,7 @@ class Startup {
     MainState state_;
     std::unique_ptr<TMain> main_;
     TCustom_ext* custom_ = nullptr;  // owned by the main window
+    TLangForm* lang_ = nullptr;      // owned by the main window
     std::optional<std::string> languageFile_;
 };
 

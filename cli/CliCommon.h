@@ -16,6 +16,9 @@ using Args = std::vector<std::string>;
 void Error(const std::string& text);
 // Prints the usage of one subcommand (or all) on standard error and returns kExitUsage.
 int Usage(const std::string& subcommand = {});
+// Appends `text` with bytes below 0x20 and the backslash written as escapes (\n, \r, \t,
+// \xHH, \\); all other bytes unchanged, so that a value stays on one line.
+void AppendEscaped(std::string& out, const std::string& text);
 
 int CmdList(const Args& args);
 int CmdZip(const Args& args);
@@ -24,5 +27,6 @@ int CmdDiz(const Args& args);
 int CmdDizSet(const Args& args);
 int CmdMp3(const Args& args);
 int CmdTag(const Args& args);
+int CmdLang(const Args& args);
 
 }  // namespace tavrin::cli

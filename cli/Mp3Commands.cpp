@@ -15,29 +15,6 @@ namespace tavrin::cli {
 
 namespace {
 
-// Bytes below 0x20 and the backslash are written as escapes; all other bytes unchanged.
-void AppendEscaped(std::string& out, const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20) {
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-}
-
 void AppendLine(std::string& out, const char* key, const std::string& value) {
     out += key;
     out += ": ";

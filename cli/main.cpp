@@ -31,6 +31,7 @@ const std::map<std::string, Command>& Commands() {
          {CmdUnzip,
           "unzip [--newer] [--only-newer-new] [--overwrite] [--case-sensitive] [--with-paths]\n"
           "      ARCHIVE DIR [ENTRY...]"}},
+        {"lang", {CmdLang, "lang FILE"}},
         {"mp3", {CmdMp3, "mp3 FILE..."}},
         {"tag",
          {CmdTag,
@@ -41,6 +42,28 @@ const std::map<std::string, Command>& Commands() {
 }
 
 }  // namespace
+
+void AppendEscaped(std::string& out, const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+}
 
 void Error(const std::string& text) {
     std::cerr << "tavrin-cli: " << text << '\n';

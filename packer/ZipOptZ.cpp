@@ -85,15 +85,24 @@ TFrmZipOpt::TFrmZipOpt(QWidget* parent) : QDialog(parent) {
     panel->addWidget(B_Close);
     layout->addLayout(panel);
     chJunkDir->setChecked(true);
-    // 497 x 222, or what the captions need in the user's font.
-    QSize need = sizeHint();
-    setFixedSize(std::max(497, need.width()), std::max(222, need.height()));
+    FitToTexts();
 
     connect(UpDownUp, &QToolButton::clicked, this, [this] { StepLevel(1); });
     connect(UpDownDown, &QToolButton::clicked, this, [this] { StepLevel(-1); });
     connect(B_SetZipOpt, &QPushButton::clicked, this, &TFrmZipOpt::B_SetZipOptClick);
     connect(B_Close, &QPushButton::clicked, this, &TFrmZipOpt::B_closeClick);
     connect(B_ZipDefault, &QPushButton::clicked, this, &TFrmZipOpt::B_ZipDefaultClick);
+}
+
+void TFrmZipOpt::FitToTexts() {
+    // 497 x 222, or what the captions need in the user's font and language.
+    QSize need = sizeHint();
+    setFixedSize(std::max(497, need.width()), std::max(222, need.height()));
+}
+
+void TFrmZipOpt::showEvent(QShowEvent* event) {
+    FitToTexts();  // a language file may have changed the captions
+    QDialog::showEvent(event);
 }
 
 ZipOptionBoxes TFrmZipOpt::Boxes() const {

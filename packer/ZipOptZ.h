@@ -41,6 +41,12 @@ class TFrmZipOpt : public QDialog {
     QLineEdit* edtLevel;
     QToolButton *UpDownUp, *UpDownDown;
     QPushButton *B_ZipDefault, *B_SetZipOpt, *B_Close;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void FitToTexts();
 };
 
 }  // namespace tavrin

@@ -112,6 +112,7 @@ TFrmUnzip::TFrmUnzip(QWidget* parent) : QDialog(parent) {
     GroupBox1->setStyleSheet("QGroupBox { color: maroon; font-size: 7pt; }");
     GroupBox1->setGeometry(410, 252, 216, 162);
     auto* options = new QVBoxLayout(GroupBox1);
+    options->setContentsMargins(4, 4, 4, 4);  // room for the captions of every language
     chExtractOnlyNewer = Option("extract only newer files", false, GroupBox1);
     chUFlag = Option("extract only newer/new files", true, GroupBox1);
     chOFlag = Option("always overwrite files", false, GroupBox1);
@@ -127,11 +128,24 @@ TFrmUnzip::TFrmUnzip(QWidget* parent) : QDialog(parent) {
     LTree->OnClick = [this] { LTreeClick(); };
 }
 
+void TFrmUnzip::FitRows() {
+    // Captions of another language may be wider than the places of the English ones: the
+    // folder box starts after its label, the second choice after the first.
+    const int labelWidth = std::max(94, Label1->sizeHint().width());
+    Label1->resize(labelWidth, 22);
+    const int labelRight = 6 + labelWidth + 4;
+    T_Dir->setGeometry(labelRight, 344, std::max(80, 300 - labelRight), 22);
+    const int secondLeft = std::max(130, 6 + R_all->sizeHint().width() + 8);
+    R_all->resize(secondLeft - 10, 20);
+    R_sel->setGeometry(secondLeft, 370, 300 - secondLeft, 20);
+}
+
 void TFrmUnzip::showEvent(QShowEvent* event) {
     std::string caption = selectedCaption ? selectedCaption() : std::string();
     setWindowTitle("Decompressing " +
                    QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())));
     B_Options->setText("Options >>");
+    FitRows();
     setFixedSize(kNarrowWidth, height());
     if (onList) onList(selectedPath ? selectedPath() : std::string());
     QDialog::showEvent(event);

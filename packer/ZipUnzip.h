@@ -68,6 +68,9 @@ class TFrmUnzip : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+
+  private:
+    void FitRows();
 };
 
 }  // namespace tavrin

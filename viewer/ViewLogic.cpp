@@ -51,52 +51,6 @@ bool LooksLikeRtf(std::string_view bytes) {
     return bytes.substr(0, 5) == "{\\rtf";
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (n - i <= std::size_t(extra)) return false;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char d = p[i + k];
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) return false;
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += std::size_t(extra) + 1;
-    }
-    return true;
-}
-
-char16_t Windows1252Char(unsigned char byte) {
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
-    return char16_t(byte);
-}
-
 std::u16string Windows1252ToUtf16(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/TextCodec.h"
+
 namespace tavrin::viewer {
 
 // The picture classes, chosen by the file-name extension without regard to letter case.
@@ -50,13 +52,11 @@ constexpr int PictureEdgeFor(int position) {
 // True when the bytes start like a rich-text document ("{\rtf").
 bool LooksLikeRtf(std::string_view bytes);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view bytes);
+using tavrin::IsValidUtf8;
+using tavrin::Windows1252Char;
 
-// Windows-1252 to UTF-16; the five unassigned bytes map to the control characters of the
-// same value, as the platform's own conversion does.
+// Windows-1252 to UTF-16.
 std::u16string Windows1252ToUtf16(std::string_view bytes);
-char16_t Windows1252Char(unsigned char byte);
 
 // UTF-8 to UTF-16 (the input must be valid UTF-8).
 std::u16string Utf8ToUtf16(std::string_view bytes);

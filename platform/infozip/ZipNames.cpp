@@ -236,50 +236,6 @@ bool ParseDateOption(const char* text, time_t* out) {
     return true;
 }
 
-bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        // Names are mostly ASCII: skip eight such bytes at a time.
-        while (i + 8 <= text.size()) {
-            uint64_t word;
-            std::memcpy(&word, text.data() + i, 8);
-            if (word & 0x8080808080808080ULL) break;
-            i += 8;
-        }
-        if (i >= text.size()) break;
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t len;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > text.size()) return false;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-            return false;
-        i += len;
-    }
-    return true;
-}
-
 void Cp437ToUtf8(std::string_view in, std::string* out) {
     static const uint16_t kHigh[128] = {
         0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8,

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/TextCodec.h"
+
 namespace izcommon {
 
 inline char AsciiLower(char c) {
@@ -43,7 +45,7 @@ time_t DosToUnix(uint32_t dos);
 // "mmddyyyy", "mmddyy" or "yyyy-mm-dd" to local midnight of that day.
 bool ParseDateOption(const char* text, time_t* out);
 
-bool IsValidUtf8(std::string_view text);
+using tavrin::IsValidUtf8;
 void Cp437ToUtf8(std::string_view in, std::string* out);
 
 // Reads the process umask without changing it.

@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace tavrin {
 
@@ -77,12 +75,22 @@ std::string CleanValue(std::string_view value) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
-    return true;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    char buffer[65536];
+    while (ok) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, std::size_t(n));
+    }
+    close(fd);
+    return ok;
 }
 
 bool WriteAtomically(const std::string& path, const std::string& text) {
@@ -113,6 +121,11 @@ bool WriteAtomically(const std::string& path, const std::string& text) {
 }
 
 }  // namespace
+
+bool ProfileFile::ReadFileBytes(const std::string& path, std::string* bytes) {
+    bytes->clear();
+    return ReadWholeFile(path, *bytes);
+}
 
 ProfileFile ProfileFile::Open(const std::string& path) {
     std::string text;

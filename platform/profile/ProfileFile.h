@@ -17,6 +17,9 @@ class ProfileFile {
 
     // Reads the file at `path`; a missing or unreadable file reads as empty (not an error).
     static ProfileFile Open(const std::string& path);
+    // Reads a regular file whole into `bytes`; a folder, pipe or device is not read, so
+    // nothing can block. False when the file cannot be read.
+    static bool ReadFileBytes(const std::string& path, std::string* bytes);
     // Parses profile text held in memory.
     static ProfileFile FromText(std::string_view text);
 

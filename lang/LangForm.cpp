@@ -1,0 +1,150 @@
+#include "lang/LangForm.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/Settings.h"
+#include "platform/profile/ProfileFile.h"
+#include "shell/TMain.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr const char* kBuiltInNote =
+    "NOTE: you can create your own version by adding a new TVK file (=TavrinLanguage)  in the "
+    "program directory, using ENGLISH.TVK as a template. Afterwards, if you send me your custom "
+    "file, I'll include it (with your name) in the future releases of Tavrin.";
+
+QPushButton* FlatButton(const QString& caption, const char* colour, bool bold, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QString("QPushButton { color: %1; %2 padding: 3px 10px; }")
+                              .arg(colour, bold ? "font-weight: bold;" : ""));
+    return button;
+}
+
+}  // namespace
+
+TLangForm::TLangForm(TMain& main, UserQuestions& questions)
+    : QDialog(&main), main_(main), questions_(questions) {
+    setWindowTitle("Customize language");
+    // A fixed border and no title-bar buttons: the form is left through its own buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setModal(true);
+
+    auto* grid = new QGridLayout(this);
+    Label1 = new QLabel("Please select your favourite language:", this);
+    Label1->setStyleSheet("color: blue;");
+    grid->addWidget(Label1, 0, 0, 1, 2);
+
+    Label2 = new QLabel(kBuiltInNote, this);
+    Label2->setStyleSheet("color: maroon;");
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setWordWrap(true);
+    Label2->setTextFormat(Qt::PlainText);
+    QFont small = Label2->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    Label2->setFont(small);
+    Label2->setFixedWidth(160);
+    grid->addWidget(Label2, 1, 0);
+
+    Panel2 = new QFrame(this);
+    Panel2->setFrameShape(QFrame::StyledPanel);
+    auto* panel = new QVBoxLayout(Panel2);
+    panel->setContentsMargins(2, 2, 2, 2);
+    FileBox = new QListWidget(Panel2);
+    FileBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    panel->addWidget(FileBox);
+    grid->addWidget(Panel2, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    B_Def = FlatButton("Set as default", "blue", false, this);
+    B_cancel = FlatButton("Cancel", "red", false, this);
+    B_OK = FlatButton("OK", "#00c000", true, this);
+    buttons->addWidget(B_Def);
+    buttons->addStretch();
+    buttons->addWidget(B_cancel);
+    buttons->addStretch();
+    buttons->addWidget(B_OK);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
+    setMinimumSize(341, 198);
+    resize(341, 198);
+
+    connect(B_OK, &QPushButton::clicked, this, &TLangForm::B_OKClick);
+    connect(B_cancel, &QPushButton::clicked, this, &TLangForm::B_cancelClick);
+    connect(B_Def, &QPushButton::clicked, this, &TLangForm::B_DefClick);
+    connect(FileBox, &QListWidget::itemDoubleClicked, this, &TLangForm::FileBoxDblClick);
+}
+
+void TLangForm::SetDirectory(const std::string& folder) {
+    folder_ = folder;
+    QString selected = FileBox->currentItem() && FileBox->currentItem()->isSelected()
+                           ? FileBox->currentItem()->text()
+                           : QString();
+    FileBox->clear();
+    QDir dir(QString::fromLocal8Bit(folder.data(), qsizetype(folder.size())));
+    const QStringList names =
+        dir.entryList({"*.tvk"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    FileBox->addItems(names);
+    for (int i = 0; i < FileBox->count(); ++i)
+        if (FileBox->item(i)->text() == selected) FileBox->setCurrentRow(i);
+}
+
+std::string TLangForm::FileName() const {
+    const QListWidgetItem* item = FileBox->currentItem();
+    if (!item || !item->isSelected()) return {};
+    return folder_ + "/" + item->text().toLocal8Bit().toStdString();
+}
+
+void TLangForm::showEvent(QShowEvent* event) {
+    // Files added to the program folder since the last time are offered too.
+    SetDirectory(folder_);
+    // The note wraps in its half of the form; the form grows when a language needs more lines.
+    Label2->setMinimumHeight(Label2->heightForWidth(Label2->width()));
+    adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+}
+
+void TLangForm::B_OKClick() {
+    std::string path = FileName();
+    if (!path.empty()) LoadLanguage(path);
+    close();
+}
+
+void TLangForm::FileBoxDblClick() {
+    LoadLanguage(FileName());
+    close();
+}
+
+void TLangForm::B_DefClick() {
+    std::string path = FileName();
+    std::string name = path.empty() ? std::string() : path.substr(folder_.size() + 1);
+    std::string settings = main_.State().ProgramFile(kSettingsFileName);
+    if (!ProfileFile::WriteString(settings, "International", "Language", name)) {
+        questions_.ShowError("Unable to write to " + settings);
+        return;
+    }
+    LoadLanguage(path);
+    close();
+}
+
+void TLangForm::B_cancelClick() {
+    close();
+}
+
+}  // namespace tavrin

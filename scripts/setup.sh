@@ -2,6 +2,7 @@
 # Shared set-up of run.sh and test.sh: installs the missing Debian packages of
 # debian-packages.txt (when allowed to), then configures and builds into build/.
 # Usage: scripts/setup.sh [extra cmake options...]
+#        scripts/setup.sh --packages-only
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -24,6 +25,8 @@ if ((${#missing[@]})); then
     exit 1
   fi
 fi
+
+[ "${1:-}" = "--packages-only" ] && exit 0
 
 build_dir="${TAVRIN_BUILD_DIR:-build}"
 launcher=()

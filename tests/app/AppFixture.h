@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMimeData>
 #include <cstdlib>
 #include <memory>
 
@@ -62,6 +63,37 @@ class AppFixture : public ::testing::Test {
         ADD_FAILURE() << "no item " << caption;
     }
     std::string Shown() { return startup->Main()->DescriptionBytes(); }
+    // Selects the items of those captions in a pane; the first replaces the selection.
+    void Select(TMFileExplorer* pane, std::initializer_list<const char*> names) {
+        const auto& items = pane->Logic().Items();
+        bool first = true;
+        for (const char* name : names) {
+            bool found = false;
+            for (std::size_t i = 0; i < items.size(); ++i)
+                if (items[i].caption == name) {
+                    pane->SelectRow(int(i), first);
+                    first = false;
+                    found = true;
+                }
+            EXPECT_TRUE(found) << name;
+        }
+    }
+    // Drags the left pane's item of that caption onto the packer's list.
+    void DropOnPacker(const char* caption) {
+        TMain& main = *startup->Main();
+        Select(main.LeftPane, {caption});
+        std::unique_ptr<QMimeData> data(main.LeftPane->MakeDragData());
+        main.LeftPane->Logic().Click();
+        ASSERT_TRUE(main.ListaZipDragOver(TMFileExplorer::PaneOfDrag(data.get())));
+        main.ListaZipDragDrop(TMFileExplorer::PaneOfDrag(data.get()));
+    }
+    // Gives a pane the focus in the (active) main window.
+    void Focus(TMFileExplorer* pane) {
+        QApplication::setActiveWindow(startup->Main());
+        pane->SetFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(pane->HasFocus());
+    }
 
     TempDir programDir;
     TempDir home;

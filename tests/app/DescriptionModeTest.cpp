@@ -28,19 +28,9 @@ using test::FileExists;
 using test::MakeZipWithPython;
 using test::ReadFile;
 using test::RunCommand;
+using test::UnzipEntry;
+using test::UnzipNames;
 using test::WriteFile;
-
-std::string Entry(const std::string& archive, const std::string& name) {
-    std::string out;
-    RunCommand("unzip -p '" + archive + "' '" + name + "' 2>/dev/null", &out);
-    return out;
-}
-
-std::string Names(const std::string& archive) {
-    std::string out;
-    RunCommand("unzip -Z1 '" + archive + "'", &out);
-    return out;
-}
 
 class DescriptionModeTest : public test::AppFixture {
   protected:
@@ -118,16 +108,16 @@ TEST_F(DescriptionModeTest, SavingWritesUnderTheNameShown) {
     main.b_save->click();
     EXPECT_FALSE(main.State().DescriptionEdited);
     EXPECT_FALSE(main.b_save->isEnabled());
-    EXPECT_EQ(Entry(home / "none.zip", "file_id.diz"), "Hello");
-    EXPECT_EQ(Entry(home / "none.zip", "docs/file_id.diz"), "nested");  // never replaced
-    EXPECT_EQ(Names(home / "none.zip"), "docs/file_id.diz\nprog.exe\nfile_id.diz\n");
+    EXPECT_EQ(UnzipEntry(home / "none.zip", "file_id.diz"), "Hello");
+    EXPECT_EQ(UnzipEntry(home / "none.zip", "docs/file_id.diz"), "nested");  // never replaced
+    EXPECT_EQ(UnzipNames(home / "none.zip"), "docs/file_id.diz\nprog.exe\nfile_id.diz\n");
 
     Click("Archive.zip");
     QTest::keyClick(main.DIZEdit, Qt::Key_End, Qt::ControlModifier);
     Type("new");
     main.b_save->click();
-    EXPECT_EQ(Entry(home / "Archive.zip", "Archive.txt"), "old\r\nnew");
-    EXPECT_EQ(Names(home / "Archive.zip"), "Archive.txt\n");
+    EXPECT_EQ(UnzipEntry(home / "Archive.zip", "Archive.txt"), "old\r\nnew");
+    EXPECT_EQ(UnzipNames(home / "Archive.zip"), "Archive.txt\n");
 }
 
 TEST_F(DescriptionModeTest, EveryByteRoundTripsThroughTheEditor) {
@@ -140,7 +130,7 @@ TEST_F(DescriptionModeTest, EveryByteRoundTripsThroughTheEditor) {
     Click("bytes.zip");
     EXPECT_EQ(Shown(), text);
     main.B_SaveClick();
-    EXPECT_EQ(Entry(home / "bytes.zip", "file_id.diz"), text);
+    EXPECT_EQ(UnzipEntry(home / "bytes.zip", "file_id.diz"), text);
 }
 
 TEST_F(DescriptionModeTest, EmbeddingSendsItsOptionRecord) {
@@ -187,7 +177,7 @@ TEST_F(DescriptionModeTest, PromptsWhenMovingOnOrLeaving) {
     EXPECT_EQ(questions.records[0].title, "Confirm");
     EXPECT_EQ(questions.records[0].text, "Save the changes ?");
     EXPECT_EQ(Shown(), "B");
-    EXPECT_EQ(Entry(home / "a.zip", "file_id.diz"), "A");  // "No" drops the edit
+    EXPECT_EQ(UnzipEntry(home / "a.zip", "file_id.diz"), "A");  // "No" drops the edit
     EXPECT_FALSE(main.State().DescriptionEdited);
 
     // The same archive clicked again also asks; "Yes" stores the edit.
@@ -196,7 +186,7 @@ TEST_F(DescriptionModeTest, PromptsWhenMovingOnOrLeaving) {
     questions.yesNo = {true};
     Click("b.zip");
     EXPECT_EQ(questions.records.size(), 2u);
-    EXPECT_EQ(Entry(home / "b.zip", "file_id.diz"), "zB");
+    EXPECT_EQ(UnzipEntry(home / "b.zip", "file_id.diz"), "zB");
 
     // Leaving asks once, with its own question.
     Type("q");
@@ -204,7 +194,7 @@ TEST_F(DescriptionModeTest, PromptsWhenMovingOnOrLeaving) {
     main.close();
     ASSERT_EQ(questions.records.size(), 3u);
     EXPECT_EQ(questions.records[2].text, "Save the changes before exit?");
-    EXPECT_EQ(Entry(home / "b.zip", "file_id.diz"), "qzB");
+    EXPECT_EQ(UnzipEntry(home / "b.zip", "file_id.diz"), "qzB");
 }
 
 TEST_F(DescriptionModeTest, EveryChangeOfTheTextMarksItEdited) {
@@ -274,7 +264,7 @@ TEST_F(DescriptionModeTest, HugeDescriptionsAreShownCutAndNotSaved) {
     main.B_SaveClick();
     EXPECT_EQ(questions.records.back().kind, "error");
     EXPECT_TRUE(main.State().DescriptionEdited);
-    EXPECT_EQ(Entry(home / "big.zip", "file_id.diz").size(), big.size());
+    EXPECT_EQ(UnzipEntry(home / "big.zip", "file_id.diz").size(), big.size());
 }
 
 TEST_F(DescriptionModeTest, CustomNamesFormAndMenu) {
@@ -397,7 +387,7 @@ TEST_F(DescriptionModeTest, EndProgramLeavesWithoutAsking) {
     main.Exitprogram1Click();
     EXPECT_TRUE(questions.records.empty());
     EXPECT_FALSE(main.isVisible());
-    EXPECT_EQ(Entry(home / "a.zip", "file_id.diz"), "A");
+    EXPECT_EQ(UnzipEntry(home / "a.zip", "file_id.diz"), "A");
 }
 
 TEST_F(DescriptionModeTest, FolderHistoryKeepsThirtyFolders) {

@@ -34,21 +34,6 @@ class FileManagerTest : public test::AppFixture {
         QApplication::setActiveWindow(&main);
         return main;
     }
-    void Focus(TMFileExplorer* pane) {
-        pane->SetFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(pane->HasFocus());
-    }
-    void Select(TMFileExplorer* pane, std::initializer_list<const char*> names) {
-        const auto& items = pane->Logic().Items();
-        bool first = true;
-        for (const char* name : names)
-            for (std::size_t i = 0; i < items.size(); ++i)
-                if (items[i].caption == name) {
-                    pane->SelectRow(int(i), first);
-                    first = false;
-                }
-    }
     // Counts the listings of a pane from now on, in a shared order log.
     void CountListings(TMFileExplorer* pane, const std::string& tag) {
         auto previous = pane->Logic().onListed;

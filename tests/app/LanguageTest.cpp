@@ -37,7 +37,7 @@ class LanguageTest : public AppFixture {
         WriteFile(programDir / "TEST.TVK", text);
         Lang().LoadLanguage(programDir / "TEST.TVK");
     }
-    void Select(const QString& name) {
+    void SelectLanguage(const QString& name) {
         auto found = Lang().FileBox->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << Str(name);
         Lang().FileBox->setCurrentItem(found[0]);
@@ -259,7 +259,7 @@ TEST_F(LanguageTest, LanguageFormButtons) {
     WriteFile(programDir / "SPANISH.TVK", "[Buttons]\nview=Ver\n");
     l.show();
     ASSERT_EQ(l.FileBox->count(), 3);
-    Select("ITALIAN.TVK");
+    SelectLanguage("ITALIAN.TVK");
     EXPECT_EQ(l.FileName(), programDir / "ITALIAN.TVK");
     l.B_OKClick();
     EXPECT_FALSE(l.isVisible());
@@ -267,11 +267,11 @@ TEST_F(LanguageTest, LanguageFormButtons) {
 
     // A double click applies for this run only; Cancel changes nothing.
     l.show();
-    Select("german.tvk");
+    SelectLanguage("german.tvk");
     l.FileBoxDblClick();
     EXPECT_EQ(Str(m.b_view->text()), "Anzeigen");
     l.show();
-    Select("SPANISH.TVK");
+    SelectLanguage("SPANISH.TVK");
     l.B_cancelClick();
     EXPECT_FALSE(l.isVisible());
     EXPECT_EQ(Str(m.b_view->text()), "Anzeigen");
@@ -284,7 +284,7 @@ TEST_F(LanguageTest, SetAsDefaultStoresTheChoiceForTheNextStart) {
     WriteFile(programDir / "GERMAN.TVK", "[Buttons]\nview=Anzeigen\n");
     Start();
     Lang().show();
-    Select("GERMAN.TVK");
+    SelectLanguage("GERMAN.TVK");
     Lang().B_DefClick();
     EXPECT_FALSE(Lang().isVisible());
     EXPECT_EQ(Str(startup->Main()->b_view->text()), "Anzeigen");
@@ -313,7 +313,7 @@ TEST_F(LanguageTest, UnwritableSettingsFileKeepsTheFormOpen) {
     ASSERT_EQ(mkdir((programDir / "tavrin.ini").c_str(), 0755), 0);  // stops root too
     TMain& m = Start();
     Lang().show();
-    Select("GERMAN.TVK");
+    SelectLanguage("GERMAN.TVK");
     Lang().B_DefClick();
     ASSERT_EQ(questions.records.size(), 1u);
     EXPECT_EQ(questions.records[0].kind, "error");

@@ -46,20 +46,7 @@ struct Recording {
 const std::string kRecordingZip = std::string(TAVRIN_TEST_DIR) + "/fakes/recording/libzip32.so";
 const std::string kRecordingUnzip = std::string(TAVRIN_TEST_DIR) + "/fakes/recording/libunzip32.so";
 
-class PackerTest : public test::AppFixture {
-  protected:
-    // Drops the left pane's item of that caption on the packer list.
-    void Drop(const std::string& caption) {
-        TMain& main = *startup->Main();
-        const auto& items = main.LeftPane->Logic().Items();
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (items[i].caption == caption) main.LeftPane->SelectRow(int(i));
-        std::unique_ptr<QMimeData> data(main.LeftPane->MakeDragData());
-        main.LeftPane->Logic().Click();
-        ASSERT_TRUE(main.ListaZipDragOver(TMFileExplorer::PaneOfDrag(data.get())));
-        main.ListaZipDragDrop(TMFileExplorer::PaneOfDrag(data.get()));
-    }
-};
+using PackerTest = test::AppFixture;
 
 TEST_F(PackerTest, OptionsDialogSendsItsBoxesAsTheRecord) {
     TMain& main = Start();
@@ -113,9 +100,9 @@ TEST_F(PackerTest, DropListTakesPaneDragsAndTheDeleteKey) {
     WriteFile(home / "b.txt", "beta");
     TMain& main = Start();
     main.b_zipmodeClick();
-    Drop("a.txt");
-    Drop("a.txt");
-    Drop("b.txt");
+    DropOnPacker("a.txt");
+    DropOnPacker("a.txt");
+    DropOnPacker("b.txt");
     EXPECT_EQ(main.DroppedNames(),
               (std::vector<std::string>{home / "a.txt", home / "a.txt", home / "b.txt"}));
     EXPECT_FALSE(main.ListaZipDragOver(nullptr));  // a foreign drag
@@ -135,9 +122,9 @@ TEST_F(PackerTest, PackListAndExtractEndToEnd) {
     WriteFile(home / "b.bin", std::string(100000, '\x42'));
     TMain& main = Start();
     main.b_zipmodeClick();
-    Drop("a.txt");
-    Drop("a.txt");
-    Drop("b.bin");
+    DropOnPacker("a.txt");
+    DropOnPacker("a.txt");
+    DropOnPacker("b.bin");
     main.edtZipFileName->setText(QString::fromStdString(home / "packed.zip"));
     main.b_ZipThem->click();
     EXPECT_TRUE(questions.records.empty());
@@ -275,7 +262,7 @@ TEST_F(PackerTest, FailuresAreReported) {
     WriteFile(home / "broken.zip", "PK\x03\x04 this is not an archive");
     TMain& main = Start();
     main.b_zipmodeClick();
-    Drop("a.txt");
+    DropOnPacker("a.txt");
     main.edtZipFileName->setText(QString::fromStdString(home / "no/such/folder/x.zip"));
     main.B_ZipThemClick();
     ASSERT_EQ(questions.records.size(), 1u);

@@ -37,19 +37,9 @@ using test::FileExists;
 using test::MakeZipWithPython;
 using test::ReadFile;
 using test::RunCommand;
+using test::UnzipEntry;
+using test::UnzipNames;
 using test::WriteFile;
-
-std::string Entry(const std::string& archive, const std::string& name) {
-    std::string out;
-    RunCommand("unzip -p '" + archive + "' '" + name + "' 2>/dev/null", &out);
-    return out;
-}
-
-std::string Names(const std::string& archive) {
-    std::string out;
-    RunCommand("unzip -Z1 '" + archive + "' 2>/dev/null", &out);
-    return out;
-}
 
 class ScenarioTest : public test::AppFixture {
   protected:
@@ -57,35 +47,6 @@ class ScenarioTest : public test::AppFixture {
     void Type(QWidget* field, const QString& text) {
         field->setFocus();
         QTest::keyClicks(field, text);
-    }
-    // Selects the items of those captions in a pane (the first one clicked).
-    void Select(TMFileExplorer* pane, std::initializer_list<const char*> names) {
-        const auto& items = pane->Logic().Items();
-        bool first = true;
-        for (const char* name : names) {
-            bool found = false;
-            for (std::size_t i = 0; i < items.size(); ++i)
-                if (items[i].caption == name) {
-                    pane->SelectRow(int(i), first);
-                    first = false;
-                    found = true;
-                }
-            EXPECT_TRUE(found) << name;
-        }
-    }
-    // Drags the left pane's item of that caption onto the packer's list.
-    void DropOnPacker(const char* caption) {
-        Select(Main().LeftPane, {caption});
-        std::unique_ptr<QMimeData> data(Main().LeftPane->MakeDragData());
-        Main().LeftPane->Logic().Click();
-        ASSERT_TRUE(Main().ListaZipDragOver(TMFileExplorer::PaneOfDrag(data.get())));
-        Main().ListaZipDragDrop(TMFileExplorer::PaneOfDrag(data.get()));
-    }
-    void Focus(TMFileExplorer* pane) {
-        QApplication::setActiveWindow(&Main());
-        pane->SetFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(pane->HasFocus());
     }
     // Presses the file manager's View button and returns what the viewer showed, once its
     // picture finished loading; the viewer is closed again.
@@ -128,8 +89,8 @@ TEST_F(ScenarioTest, DescriptionsInTheUsersLanguage) {
     Click("tools.zip");
     ASSERT_EQ(questions.records.size(), 1u);
     EXPECT_EQ(questions.records[0].text, "Save the changes ?");
-    EXPECT_EQ(Entry(home / "game.zip", "file_id.diz"), "New text");
-    EXPECT_EQ(Entry(home / "game.zip", "game.exe"), "MZ");  // the rest of the archive stays
+    EXPECT_EQ(UnzipEntry(home / "game.zip", "file_id.diz"), "New text");
+    EXPECT_EQ(UnzipEntry(home / "game.zip", "game.exe"), "MZ");  // the rest of the archive stays
     EXPECT_EQ(Shown(), "Tools readme");
     EXPECT_EQ(m.Cornice->title(), "readme.txt");
 
@@ -156,8 +117,8 @@ TEST_F(ScenarioTest, DescriptionsInTheUsersLanguage) {
     m.Exit1->trigger();
     ASSERT_EQ(questions.records.size(), 1u);
     EXPECT_EQ(questions.records[0].text, "Save the changes before exit?");
-    EXPECT_EQ(Entry(home / "music.zip", "notes.nfo"), "Notes found!");
-    EXPECT_EQ(Entry(home / "music.zip", "track.mod"), "x");
+    EXPECT_EQ(UnzipEntry(home / "music.zip", "notes.nfo"), "Notes found!");
+    EXPECT_EQ(UnzipEntry(home / "music.zip", "track.mod"), "x");
 }
 
 // Packs dropped files with chosen options, then extracts a selection through the unzip dialog.
@@ -182,7 +143,7 @@ TEST_F(ScenarioTest, PackAndExtract) {
     m.edtZipFileName->setText(QString::fromStdString(home / "bundle.zip"));
     m.B_ZipThemClick();
     EXPECT_TRUE(questions.records.empty()) << questions.records[0].text;
-    std::string names = Names(home / "bundle.zip");
+    std::string names = UnzipNames(home / "bundle.zip");
     EXPECT_NE(names.find("letter.txt"), std::string::npos);
     EXPECT_NE(names.find("docs/sub/deep.txt"), std::string::npos);
     EXPECT_LT(fs::file_size(home / "bundle.zip"), 2000u);  // level 9 squeezed the raw file

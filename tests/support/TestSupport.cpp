@@ -47,6 +47,18 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
+std::string UnzipEntry(const std::string& archive, const std::string& name) {
+    std::string out;
+    RunCommand("unzip -p '" + archive + "' '" + name + "' 2>/dev/null", &out);
+    return out;
+}
+
+std::string UnzipNames(const std::string& archive) {
+    std::string out;
+    RunCommand("unzip -Z1 '" + archive + "' 2>/dev/null", &out);
+    return out;
+}
+
 int RunCommand(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

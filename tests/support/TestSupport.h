@@ -37,6 +37,11 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 void MakeZipWithPython(const std::string& archive,
                        const std::vector<std::pair<std::string, std::string>>& entries);
 
+// One entry's bytes as Debian's unzip extracts them ("" when it cannot), and the archive's entry
+// names one a line.
+std::string UnzipEntry(const std::string& archive, const std::string& name);
+std::string UnzipNames(const std::string& archive);
+
 // Changes the working folder for the life of the object.
 class WorkingFolder {
   public:

@@ -14,8 +14,6 @@
 #include "packer/ZipUnzip.h"
 #include "shell/TMain.h"
 
-namespace {}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: unzip_dialog_probe ARCHIVE [RUNS]\n");

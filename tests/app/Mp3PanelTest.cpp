@@ -25,20 +25,7 @@ using test::WriteFile;
 const std::string& ToneMp3() {
     static std::string bytes = [] {
         test::TempDir dir;
-        std::string wav = dir / "tone.wav";
-        std::string script =
-            "import math,struct,wave\n"
-            "w=wave.open('" +
-            wav +
-            "','wb')\n"
-            "w.setnchannels(2);w.setsampwidth(2);w.setframerate(44100)\n"
-            "w.writeframes(b''.join(struct.pack('<hh',int(8000*math.sin(i*.05)),0) for i in "
-            "range(22050)))\n"
-            "w.close()\n";
-        test::WriteFile(dir / "make.py", script);
-        EXPECT_EQ(RunCommand("python3 '" + dir / "make.py'"), 0);
-        EXPECT_EQ(RunCommand("lame --quiet -b 128 '" + wav + "' '" + dir / "tone.mp3'"), 0);
-        return ReadFile(dir / "tone.mp3");
+        return ReadFile(test::MakeToneMp3(dir, "tone", "-b 128", 0.5));
     }();
     return bytes;
 }

@@ -177,15 +177,9 @@ TEST_F(ScenarioTest, PackAndExtract) {
 TEST_F(ScenarioTest, Mp3TagsAndPlayback) {
     fs::copy_file(std::string(TAVRIN_BIN_DIR) + "/libmpegdll.so", programDir / "libmpegdll.so");
     test::TempDir work;
-    WriteFile(work / "make.py",
-              "import math,struct,wave\nw=wave.open('" + work / "tone.wav" +
-                  "','wb')\nw.setnchannels(2);w.setsampwidth(2);w.setframerate(44100)\n"
-                  "w.writeframes(b''.join(struct.pack('<hh',int(8000*math.sin(i*.05)),0) for i in "
-                  "range(44100)))\nw.close()\n");
-    ASSERT_EQ(RunCommand("python3 '" + work / "make.py'"), 0);
-    ASSERT_EQ(RunCommand("lame --quiet -b 128 --tt Draft --add-id3v2 '" + work / "tone.wav' '" +
-                         home / "song.mp3'"),
-              0);
+    std::string made = test::MakeToneMp3(work, "song", "-b 128 --tt Draft --add-id3v2");
+    ASSERT_FALSE(made.empty());
+    fs::copy_file(made, home / "song.mp3");
     TMain& m = Start();
     ASSERT_TRUE(m.MPEG1().IsLoaded());
     Click("song.mp3");

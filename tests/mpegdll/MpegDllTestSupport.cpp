@@ -25,42 +25,11 @@ bool LoadLibrary(void** handle, Api* api) {
     return ok;
 }
 
-namespace {
-
-// Writes a WAV of sines (channel c at 440 * (c + 1) Hz) with Python and encodes it with lame.
-std::string MakeMp3(const TempDir& dir, const std::string& name, int rate, int channels,
-                    const std::string& lameOptions) {
-    std::string wav = dir / (name + ".wav");
-    std::string mp3 = dir / (name + ".mp3");
-    std::string script = dir / (name + ".py");
-    WriteFile(script,
-              "import wave,math,struct,sys\n"
-              "rate,ch=int(sys.argv[2]),int(sys.argv[3])\n"
-              "w=wave.open(sys.argv[1],'wb');w.setnchannels(ch);w.setsampwidth(2)\n"
-              "w.setframerate(rate);f=bytearray()\n"
-              "for i in range(rate):\n"
-              " for c in range(ch):\n"
-              "  f+=struct.pack('<h',int(12000*math.sin(2*math.pi*440*(c+1)*i/rate)))\n"
-              "w.writeframes(bytes(f));w.close()\n");
-    std::string output;
-    if (RunCommand("python3 '" + script + "' '" + wav + "' " + std::to_string(rate) + " " +
-                       std::to_string(channels) + " && lame --quiet " + lameOptions + " '" + wav +
-                       "' '" + mp3 + "' 2>&1",
-                   &output) != 0 ||
-        !FileExists(mp3)) {
-        ADD_FAILURE() << "cannot make " << mp3 << ": " << output;
-        return {};
-    }
-    return mp3;
-}
-
-}  // namespace
-
 const TestFiles& Files() {
     static TempDir dir;
     // 64 kbit/s is the least that leaves room for the Info frame in a mono 22.05 kHz frame.
-    static const TestFiles files{MakeMp3(dir, "stereo44", 44100, 2, "-b 128"),
-                                 MakeMp3(dir, "mono22", 22050, 1, "-b 64 -m m")};
+    static const TestFiles files{MakeToneMp3(dir, "stereo44", "-b 128", 1, 44100, 2),
+                                 MakeToneMp3(dir, "mono22", "-b 64 -m m", 1, 22050, 1)};
     return files;
 }
 

@@ -47,6 +47,33 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
+std::string MakeToneMp3(const TempDir& dir, const std::string& name, const std::string& lameOptions,
+                        double seconds, int rate, int channels) {
+    std::string wav = dir / (name + ".wav");
+    std::string mp3 = dir / (name + ".mp3");
+    std::string script = dir / (name + ".py");
+    WriteFile(
+        script,
+        "import wave,math,struct,sys\n"
+        "rate,ch,n=int(sys.argv[2]),int(sys.argv[3]),int(float(sys.argv[4])*int(sys.argv[2]))\n"
+        "w=wave.open(sys.argv[1],'wb');w.setnchannels(ch);w.setsampwidth(2)\n"
+        "w.setframerate(rate);f=bytearray()\n"
+        "for i in range(n):\n"
+        " for c in range(ch):\n"
+        "  f+=struct.pack('<h',int(12000*math.sin(2*math.pi*440*(c+1)*i/rate)))\n"
+        "w.writeframes(bytes(f));w.close()\n");
+    std::string output;
+    if (RunCommand("python3 '" + script + "' '" + wav + "' " + std::to_string(rate) + " " +
+                       std::to_string(channels) + " " + std::to_string(seconds) +
+                       " && lame --quiet " + lameOptions + " '" + wav + "' '" + mp3 + "' 2>&1",
+                   &output) != 0 ||
+        !FileExists(mp3)) {
+        ADD_FAILURE() << "cannot make " << mp3 << ": " << output;
+        return {};
+    }
+    return mp3;
+}
+
 std::string UnzipEntry(const std::string& archive, const std::string& name) {
     std::string out;
     RunCommand("unzip -p '" + archive + "' '" + name + "' 2>/dev/null", &out);

@@ -37,6 +37,11 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 void MakeZipWithPython(const std::string& archive,
                        const std::vector<std::pair<std::string, std::string>>& entries);
 
+// Encodes `seconds` of sine tones (channel c at 440 * (c + 1) Hz, 16-bit) with LAME and the
+// given options into dir/name.mp3 and returns its path; "" and a test failure when it cannot.
+std::string MakeToneMp3(const TempDir& dir, const std::string& name, const std::string& lameOptions,
+                        double seconds = 1, int rate = 44100, int channels = 2);
+
 // One entry's bytes as Debian's unzip extracts them ("" when it cannot), and the archive's entry
 // names one a line.
 std::string UnzipEntry(const std::string& archive, const std::string& name);

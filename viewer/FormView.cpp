@@ -1,17 +1,21 @@
 #include "viewer/FormView.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "viewer/JpegLoader.h"
 #include "viewer/PictureLoader.h"
+#include "viewer/PlainTextReader.h"
 #include "viewer/RtfReader.h"
 
 namespace tavrin::viewer {
@@ -20,6 +24,15 @@ namespace {
 
 QString PathText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Text as the text box takes it: the two characters a document keeps for its frames would
+// start blocks of their own.
+QString DocumentText(const std::u16string& units) {
+    QString text = QString::fromStdU16String(units);
+    text.replace(QChar(0xFDD0), QChar::ReplacementCharacter);
+    text.replace(QChar(0xFDD1), QChar::ReplacementCharacter);
+    return text;
 }
 
 }  // namespace
@@ -73,6 +86,45 @@ void TImage::paintEvent(QPaintEvent*) {
         painter.drawImage(target, picture_);
 }
 
+// --- TTextBox -----------------------------------------------------------------------------
+
+TTextBox::TTextBox(QWidget* parent) : QStackedWidget(parent) {
+    Rich = new QTextEdit(this);
+    Rich->setReadOnly(true);
+    Rich->setAcceptRichText(true);
+    Plain = new QPlainTextEdit(this);
+    Plain->setReadOnly(true);
+    Plain->document()->setUndoRedoEnabled(false);
+    addWidget(Rich);
+    addWidget(Plain);
+}
+
+void TTextBox::ShowRich() {
+    setCurrentWidget(Rich);
+}
+
+void TTextBox::ShowPlain() {
+    setCurrentWidget(Plain);
+}
+
+bool TTextBox::ShowsRich() const {
+    return currentWidget() == Rich;
+}
+
+QString TTextBox::toPlainText() const {
+    return ShowsRich() ? Rich->toPlainText() : Plain->toPlainText();
+}
+
+QTextDocument* TTextBox::document() const {
+    return ShowsRich() ? Rich->document() : Plain->document();
+}
+
+void TTextBox::clear() {
+    Rich->clear();
+    Plain->clear();
+    Plain->setCurrentCharFormat(QTextCharFormat());
+}
+
 // --- TViewForm ----------------------------------------------------------------------------
 
 TViewForm::TViewForm(QWidget* parent)
@@ -120,16 +172,19 @@ TViewForm::TViewForm(QWidget* parent)
     connect(ScrollV, &QScrollBar::valueChanged, this, [this] { ScrollVChange(); });
     connect(ScrollH, &QScrollBar::valueChanged, this, [this] { ScrollHChange(); });
 
-    RE1 = new QTextEdit(this);
+    RE1 = new TTextBox(this);
     RE1->setGeometry(0, 29, 499, 470 - 29);
-    RE1->setReadOnly(true);
-    RE1->setAcceptRichText(true);
     RE1->raise();
     RE1->hide();
+
+    textTimer_ = new QTimer(this);
+    textTimer_->setInterval(0);
+    connect(textTimer_, &QTimer::timeout, this, [this] { FeedText(); });
 }
 
 TViewForm::~TViewForm() {
     StopJpeg();
+    StopText();
 }
 
 PanelGeometry TViewForm::Geometry() const {
@@ -152,6 +207,12 @@ void TViewForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TViewForm::hideEvent(QHideEvent* event) {
+    // Closing stops the reading of a long text; what has been read stays for the next showing.
+    textTimer_->stop();
+    QDialog::hideEvent(event);
+}
+
 void TViewForm::FormShow() {
     // Scroll positions 0, the picture at (1, 1), no stretching, the box visible and off.
     ScrollV->setValue(0);
@@ -163,7 +224,13 @@ void TViewForm::FormShow() {
     Imma->SetAutoSize(true);
 
     std::optional<std::string> file = fileToShow ? fileToShow() : std::nullopt;
-    if (!file) return;  // neither pane has the focus: the last content stays
+    if (!file) {
+        // Neither pane has the focus: the last content stays, and a text whose reading was
+        // stopped by closing the window goes on.
+        if (text_) textTimer_->start();
+        return;
+    }
+    StopText();
     if (file->empty()) {
         // Nothing is selected: an empty window.
         StopJpeg();
@@ -247,6 +314,10 @@ bool TViewForm::PictureLoading() const {
     return jpeg_ != nullptr;
 }
 
+bool TViewForm::TextLoading() const {
+    return text_ != nullptr;
+}
+
 void TViewForm::SetScrollRanges(ScrollMaxima maxima) {
     ScrollH->setRange(0, maxima.horizontal);
     ScrollV->setRange(0, maxima.vertical);
@@ -274,15 +345,61 @@ void TViewForm::ShowTextOf(const std::string& path) {
 }
 
 bool TViewForm::LoadText(const std::string& path) {
-    std::string bytes;
-    if (!ReadFileHead(path, kTextLimit, &bytes)) return false;
-    if (LooksLikeRtf(bytes)) {
-        FillTextDocument(ParseRtf(bytes), RE1->document());
-    } else {
-        RE1->setPlainText(QString::fromStdU16String(DecodePlainText(bytes)));
+    StopText();
+    auto reader = std::make_unique<PlainTextReader>();
+    if (!reader->Open(path, kTextLimit)) return false;
+    RE1->clear();
+    if (LooksLikeRtf(reader->Head(5))) {
+        if (!reader->ReadAll()) return false;
+        RE1->ShowRich();
+        FillTextDocument(ParseRtf(reader->Bytes()), RE1->Rich->document());
+        RE1->Rich->moveCursor(QTextCursor::Start);
+        return true;
     }
-    RE1->moveCursor(QTextCursor::Start);
+    // Plain text goes in piece by piece; the first slice shows at once, the rest follows
+    // from the event loop, so the window answers (and closes) while a long file comes in.
+    reader->SetMaxLineLength(kMaxShownLineLength);
+    RE1->ShowPlain();
+    text_ = std::move(reader);
+    std::u16string piece;
+    bool restart = false;
+    if (!text_->Next(kTextPiece, &piece, &restart)) {
+        text_.reset();
+        return false;
+    }
+    QTextCursor(RE1->Plain->document()).insertText(DocumentText(piece), QTextCharFormat());
+    RE1->Plain->moveCursor(QTextCursor::Start);
+    FeedText();
     return true;
+}
+
+void TViewForm::FeedText() {
+    if (!text_) return;
+    QElapsedTimer slice;
+    slice.start();
+    QPlainTextEdit* view = RE1->Plain;
+    std::u16string piece;
+    bool restart = false;
+    while (!text_->AtEnd() && slice.elapsed() < kTextSliceMs) {
+        if (!text_->Next(kTextPiece, &piece, &restart)) {
+            StopText();  // a read error: what was read stays shown
+            return;
+        }
+        if (restart) view->clear();
+        QTextCursor end(view->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(DocumentText(piece), QTextCharFormat());
+        if (restart) view->moveCursor(QTextCursor::Start);
+    }
+    if (text_->AtEnd())
+        StopText();
+    else
+        textTimer_->start();
+}
+
+void TViewForm::StopText() {
+    textTimer_->stop();
+    text_.reset();
 }
 
 void TViewForm::b_stretchClick() {

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QStackedWidget>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,13 +15,17 @@
 
 class QCheckBox;
 class QFrame;
+class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class QTextDocument;
 class QTextEdit;
+class QTimer;
 
 namespace tavrin::viewer {
 
 class JpegLoader;
+class PlainTextReader;
 
 // The image control `Imma`: it shows a still picture or a JPEG picture while it decodes,
 // sizes itself to the picture when auto-size is on and draws it to its own size when
@@ -54,12 +59,37 @@ class TImage : public QWidget {
     bool stretch_ = false;
 };
 
+// The text box `RE1`: rich text in a rich-text view; plain text in a plain-text view, whose
+// layout is made line by line and only for the lines on the screen, so that a file of any
+// size shows at once.
+class TTextBox : public QStackedWidget {
+  public:
+    explicit TTextBox(QWidget* parent = nullptr);
+
+    void ShowRich();
+    void ShowPlain();
+    bool ShowsRich() const;
+
+    // The shown view's text and document.
+    QString toPlainText() const;
+    QTextDocument* document() const;
+    // Empties both views; the plain view's text goes back to the window's own font.
+    void clear();
+
+    QTextEdit* Rich;
+    QPlainTextEdit* Plain;
+};
+
 class TViewForm : public QDialog {
   public:
     static constexpr const char* kCaption = "View";
     static constexpr const char* kNotSupported = "Type not supported yet";
     // The most bytes of a text file the text box takes.
     static constexpr std::size_t kTextLimit = std::size_t(16) << 20;
+    // A plain text goes into the text box in pieces of about this many bytes, as many at a
+    // time as fit in kTextSliceMs; the event loop runs between the slices.
+    static constexpr std::size_t kTextPiece = std::size_t(128) << 10;
+    static constexpr int kTextSliceMs = 15;
 
     explicit TViewForm(QWidget* parent = nullptr);
     ~TViewForm() override;
@@ -82,6 +112,8 @@ class TViewForm : public QDialog {
 
     // True while a JPEG picture is still decoding.
     bool PictureLoading() const;
+    // True while a plain text is still going into the text box.
+    bool TextLoading() const;
     // Pictures of several scans with at least this many pixels get a quick first pass.
     void SetJpegPreviewMinPixels(std::int64_t pixels) { previewMinPixels_ = pixels; }
 
@@ -92,10 +124,11 @@ class TViewForm : public QDialog {
     TImage* Imma;
     QScrollBar* ScrollH;
     QScrollBar* ScrollV;
-    QTextEdit* RE1;
+    TTextBox* RE1;
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
@@ -103,11 +136,16 @@ class TViewForm : public QDialog {
     bool LoadPicture(const std::string& path);
     void ShowTextOf(const std::string& path);
     bool LoadText(const std::string& path);
+    // Puts the next slice of the plain text being read into the text box.
+    void FeedText();
+    void StopText();
     void SetScrollRanges(ScrollMaxima maxima);
     void StopJpeg();
     void JpegFinished(bool ok, const std::string& path);
 
     std::unique_ptr<JpegLoader> jpeg_;
+    std::unique_ptr<PlainTextReader> text_;
+    QTimer* textTimer_;
     std::int64_t previewMinPixels_;
 };
 

@@ -4,6 +4,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "viewer/RtfReader.h"
 #include "viewer/ViewLogic.h"
@@ -74,11 +75,13 @@ void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
     cursor.beginEditBlock();
     bool first = true;
     for (const RtfParagraph& paragraph : document.paragraphs) {
+        const QTextBlockFormat blockFormat = BlockFormat(paragraph.format);
         if (first)
-            cursor.setBlockFormat(BlockFormat(paragraph.format));
+            cursor.setBlockFormat(blockFormat);
         else
-            cursor.insertBlock(BlockFormat(paragraph.format));
+            cursor.insertBlock(blockFormat);
         first = false;
+        std::size_t blockLength = 0;
         for (const RtfRun& run : paragraph.runs) {
             QString text = QString::fromStdU16String(run.text);
             // Paragraph separators inside a run would start blocks of their own, and the
@@ -88,7 +91,23 @@ void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
             text.replace(QChar('\r'), QChar::LineSeparator);
             text.replace(QChar(0xFDD0), QChar::ReplacementCharacter);
             text.replace(QChar(0xFDD1), QChar::ReplacementCharacter);
-            cursor.insertText(text, CharFormat(document, run.format));
+            const QTextCharFormat format = CharFormat(document, run.format);
+            // A very long paragraph goes on in blocks of its own format, so that no block
+            // is longer than the text box lays out at once.
+            qsizetype at = 0;
+            while (at < text.size()) {
+                qsizetype n = std::min<qsizetype>(text.size() - at,
+                                                  qsizetype(kMaxShownLineLength - blockLength));
+                if (at + n < text.size() && text[at + n].isLowSurrogate()) --n;  // keep pairs
+                if (n <= 0) {
+                    cursor.insertBlock(blockFormat);
+                    blockLength = 0;
+                    continue;
+                }
+                cursor.insertText(text.mid(at, n), format);
+                at += n;
+                blockLength += std::size_t(n);
+            }
         }
     }
     cursor.endEditBlock();

@@ -147,12 +147,4 @@ bool ReadFileHead(const std::string& path, std::size_t limit, std::string* out) 
     return ok;
 }
 
-std::u16string DecodePlainText(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) {
-        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-        return Utf8ToUtf16(bytes);
-    }
-    return Windows1252ToUtf16(bytes);
-}
-
 }  // namespace tavrin::viewer

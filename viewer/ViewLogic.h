@@ -49,6 +49,11 @@ constexpr int PictureEdgeFor(int position) {
 
 // --- Text -------------------------------------------------------------------------------
 
+// The longest line of text the text box lays out, in UTF-16 units: a longer line (a file with
+// few or no line ends) is shown as several lines, since laying out one very long line would
+// hold up the window for minutes.
+inline constexpr std::size_t kMaxShownLineLength = 4096;
+
 // True when the bytes start like a rich-text document ("{\rtf").
 bool LooksLikeRtf(std::string_view bytes);
 
@@ -72,9 +77,5 @@ std::u16string DecodeCodePage(int codePage, std::string_view bytes);
 // Reads at most `limit` bytes of a regular file (a device, pipe or folder is not read, so
 // nothing can block). False when the file cannot be read.
 bool ReadFileHead(const std::string& path, std::size_t limit, std::string* out);
-
-// The text of a plain file: UTF-8 when the bytes are valid UTF-8 (a leading byte-order mark
-// dropped), otherwise Windows-1252.
-std::u16string DecodePlainText(std::string_view bytes);
 
 }  // namespace tavrin::viewer

@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFrame>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <memory>
 
 #include "tests/viewer/ViewerTestSupport.h"
@@ -34,11 +37,13 @@ class FormViewTest : public test::ViewerTest {
     }
 
     // The focused pane's selection is `file` (std::nullopt: neither pane has the focus) and
-    // the window is shown; returns once a picture has finished decoding.
+    // the window is shown; returns once a picture has finished decoding and a text has come
+    // in whole.
     void Show(std::optional<std::string> file) {
         focused = std::move(file);
         form->FormShow();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !form->PictureLoading(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return !form->PictureLoading() && !form->TextLoading(); }, 60000));
     }
 
     // A bitmap whose left half is red and right half blue.
@@ -292,6 +297,105 @@ TEST_F(FormViewTest, IconsAndMetafilesAreShownAsPictures) {
     EXPECT_FALSE(ShowsText());
     EXPECT_EQ(ImageSize(), QSize(96, 48));
     EXPECT_EQ(Pixel(form->Imma->Picture(), 30, 25), QColor(255, 0, 0));
+}
+
+// Measures the longest time the event loop went without answering a timer that asks every
+// 10 ms, from its start to the end of the object's life.
+class EventLoopWatch {
+  public:
+    EventLoopWatch() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            longestMs_ = std::max(longestMs_, sinceTick_.elapsed());
+            sinceTick_.restart();
+        });
+        sinceTick_.start();
+        timer_.start();
+    }
+    // The longest gap so far, the one still open included.
+    qint64 LongestGapMs() const { return std::max(longestMs_, sinceTick_.elapsed()); }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer sinceTick_;
+    qint64 longestMs_ = 0;
+};
+
+// However long the text and its lines, the window keeps answering while it comes in; a
+// window that lays out such a text at once does not answer for minutes. The bound is
+// generous: the slices of work between two answers last some milliseconds.
+constexpr qint64 kAnswersWithinMs = 1500;
+
+TEST_F(FormViewTest, OneMegabyteLineShowsWhileTheWindowKeepsAnswering) {
+    const std::string line(std::size_t(1) << 20, 'x');
+    WriteFile(dir / "line.txt", line);
+    form->show();
+    EventLoopWatch watch;
+    Show(dir / "line.txt");
+    QApplication::processEvents();
+    form->RE1->Plain->viewport()->repaint();  // the first screen laid out and drawn
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_TRUE(ShowsText());
+    // The line shows as lines of at most 4096 characters, and nothing of it is lost.
+    QString text = Text();
+    EXPECT_EQ(text.count('\n'), int(line.size() / kMaxShownLineLength) - 1);
+    EXPECT_EQ(text.remove('\n'), QString::fromStdString(line));
+
+    // The same line as rich text.
+    WriteFile(dir / "line.rtf", "{\\rtf1\\ansi " + line + "}");
+    Show(dir / "line.rtf");
+    QApplication::processEvents();
+    form->RE1->Rich->viewport()->repaint();
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_EQ(Text().remove(QChar::ParagraphSeparator).remove('\n'), QString::fromStdString(line));
+    form->hide();
+}
+
+TEST_F(FormViewTest, TwentyMegabyteTextShowsAtOnceAndComesInWhileTheWindowAnswers) {
+    std::string bytes;
+    for (int i = 0; bytes.size() < (std::size_t(20) << 20); ++i)
+        bytes += "line " + std::to_string(i) + " of a long text, with some words on it\n";
+    WriteFile(dir / "big.txt", bytes);
+    form->show();
+    EventLoopWatch watch;
+    focused = dir / "big.txt";
+    form->FormShow();
+    // The first screen is there as soon as the window is shown; the rest follows.
+    EXPECT_TRUE(Text().startsWith("line 0 of a long text, with some words on it\nline 1 of"));
+    EXPECT_TRUE(form->TextLoading());
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form->TextLoading(); }, 60000));
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    const QString text = Text();
+    EXPECT_EQ(text.size(), qsizetype(TViewForm::kTextLimit));
+    EXPECT_TRUE(QString::fromStdString(bytes.substr(0, TViewForm::kTextLimit)) == text);
+    form->hide();
+}
+
+TEST_F(FormViewTest, CloseWorksWhileATextComesInAndTheTextGoesOnNextTime) {
+    std::string bytes;
+    while (bytes.size() < (std::size_t(12) << 20))
+        bytes += "a line of text, long enough that the file has not too many of them\n";
+    WriteFile(dir / "big.txt", bytes);
+    WriteFile(dir / "small.txt", "small");
+    focused = dir / "big.txt";
+    form->show();
+    ASSERT_TRUE(form->TextLoading());
+    QTest::mouseClick(form->LbButton1, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    // Closed, the window reads no more.
+    const qsizetype shown = Text().size();
+    QTest::qWait(100);
+    EXPECT_EQ(Text().size(), shown);
+    EXPECT_LT(shown, qsizetype(bytes.size()));
+    // Opened with neither pane focused, it shows the same file and reads the rest.
+    Show(std::nullopt);
+    EXPECT_EQ(Text().size(), qsizetype(bytes.size()));
+    // Another file replaces a text that is still coming in.
+    focused = dir / "big.txt";
+    form->FormShow();
+    Show(dir / "small.txt");
+    EXPECT_EQ(Text(), "small");
 }
 
 TEST_F(FormViewTest, WindowShowsTheFileWhenOpenedAndItsButtonClosesIt) {

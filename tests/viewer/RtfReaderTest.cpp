@@ -7,6 +7,7 @@
 
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/RtfReader.h"
+#include "viewer/ViewLogic.h"
 
 namespace tavrin::viewer {
 namespace {
@@ -224,6 +225,27 @@ TEST_F(RtfTextDocumentTest, RunsKeepTheirFormatting) {
     EXPECT_EQ(formats["plain "].fontFamilies().toStringList(), QStringList{"Arial"});
     EXPECT_FALSE(formats["plain "].hasProperty(QTextFormat::ForegroundBrush));
     EXPECT_EQ(doc.lastBlock().blockFormat().alignment(), Qt::AlignHCenter);
+}
+
+TEST_F(RtfTextDocumentTest, VeryLongParagraphsGoOnInBlocksOfTheirFormat) {
+    // 10,000 UTF-16 units in two runs, a surrogate pair across the first block's end.
+    std::string rtf = "{\\rtf1\\ansi\\qc " + std::string(kMaxShownLineLength - 1, 'a') +
+                      "\\u-10179?\\u-8704?{\\b " +
+                      std::string(10000 - kMaxShownLineLength - 1, 'b') + "}\\par short}";
+    QTextDocument doc;
+    FillTextDocument(ParseRtf(rtf), &doc);
+    ASSERT_EQ(doc.blockCount(), 4);
+    QString joined;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        EXPECT_LE(std::size_t(b.length() - 1), kMaxShownLineLength);
+        EXPECT_EQ(b.blockFormat().alignment(), Qt::AlignHCenter);
+        if (b != doc.lastBlock()) joined += b.text();
+    }
+    EXPECT_EQ(doc.begin().text().size(), qsizetype(kMaxShownLineLength - 1));
+    EXPECT_TRUE(doc.begin().next().text().startsWith(QString::fromUtf16(u"\U0001F600b")));
+    EXPECT_EQ(joined.size(), 10000);
+    EXPECT_EQ(joined.count('b'), 10000 - int(kMaxShownLineLength) - 1);
+    EXPECT_EQ(doc.lastBlock().text(), "short");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "tests/support/TestSupport.h"
+#include "viewer/PlainTextReader.h"
 #include "viewer/ViewLogic.h"
 
 namespace tavrin::viewer {

@@ -398,6 +398,76 @@ TEST_F(FormViewTest, CloseWorksWhileATextComesInAndTheTextGoesOnNextTime) {
     EXPECT_EQ(Text(), "small");
 }
 
+TEST_F(FormViewTest, BitmapCutShortShowsItsRowsAndTheWindowBackgroundForTheRest) {
+    // 80 x 60 pixels, stored bottom row first; the file lacks its last 25 stored rows.
+    auto colour = [](int x, int y) { return qRgb(x * 3, y * 4, 200); };
+    const std::string bytes = test::Bitmap24(80, 60, colour);
+    WriteFile(dir / "cut.bmp", bytes.substr(0, 54 + 35 * 240 + 17));
+    Show(dir / "cut.bmp");
+    EXPECT_FALSE(ShowsText());
+    EXPECT_FALSE(form->b_stretch->isHidden());
+    const QImage picture = form->Imma->Picture();
+    ASSERT_EQ(picture.size(), QSize(80, 60));
+    const QRgb background = form->PanImage->palette().color(QPalette::Window).rgb();
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            ASSERT_EQ(picture.pixel(x, y), y < 25 ? background : colour(x, y)) << x << "," << y;
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, BitmapBeyondThePlatformReadersLimitIsShownWhileTheWindowAnswers) {
+    // 9000 x 8000 pixels take 288 MB as a picture, more than the platform's readers take
+    // unless told otherwise. Rows alternate between black and white stripes.
+    WriteFile(dir / "large.bmp",
+              test::Bitmap1(9000, 8000, [](int y) { return y % 2 ? 0xF0 : 0x0F; }));
+    form->show();
+    EventLoopWatch watch;
+    focused = dir / "large.bmp";
+    form->FormShow();
+    EXPECT_TRUE(form->PictureLoading());
+    EXPECT_EQ(form->ScrollH->maximum(), 9000 - 481);
+    EXPECT_EQ(form->ScrollV->maximum(), 8000 - 407);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form->PictureLoading(); }, 60000));
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_FALSE(ShowsText());
+    const QImage picture = form->Imma->Picture();
+    ASSERT_EQ(picture.size(), QSize(9000, 8000));
+    EXPECT_EQ(Pixel(picture, 0, 0), QColor(Qt::black));
+    EXPECT_EQ(Pixel(picture, 4, 0), QColor(Qt::white));
+    EXPECT_EQ(Pixel(picture, 8999, 7999), QColor(Qt::black));
+    EXPECT_EQ(Pixel(picture, 8995, 7999), QColor(Qt::white));
+    EXPECT_EQ(Pixel(picture, 3, 7999), QColor(Qt::white));
+    EXPECT_TRUE(messages.empty());
+    form->hide();
+}
+
+TEST_F(FormViewTest, PictureTooLargeForMemoryGivesAMessageAndNoText) {
+    // A valid header of 40000 x 40000 pixels (6.4 GB as a picture) and a few rows.
+    std::string bytes = test::Bitmap24(4, 4, [](int, int) { return qRgb(1, 2, 3); });
+    for (std::size_t at : {18, 22}) bytes.replace(at, 4, std::string("\x40\x9C\0\0", 4));
+    WriteFile(dir / "huge.bmp", bytes);
+    Show(TwoColourBitmap("ok.bmp", 60, 40));
+    Show(dir / "huge.bmp");
+    EXPECT_EQ(messages, std::vector<std::string>{"The picture is too large to show."});
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
+    EXPECT_TRUE(form->b_stretch->isHidden());
+    EXPECT_EQ(Caption(), QString::fromStdString(dir / "huge.bmp"));
+    EXPECT_EQ(form->ScrollH->maximum(), 0);
+
+    // A JPEG whose frame header says 60000 x 60000 pixels.
+    Convert("-size 16x16 xc:red " + Quote(dir / "huge.jpg"));
+    std::string jpeg = ReadFile(dir / "huge.jpg");
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg.replace(frame + 5, 4, "\xEA\x60\xEA\x60");
+    WriteFile(dir / "huge.jpg", jpeg);
+    Show(dir / "huge.jpg");
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
+}
+
 TEST_F(FormViewTest, WindowShowsTheFileWhenOpenedAndItsButtonClosesIt) {
     WriteFile(dir / "t.txt", "opened");
     focused = dir / "t.txt";

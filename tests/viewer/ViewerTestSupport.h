@@ -38,6 +38,27 @@ inline void Convert(const std::string& arguments) {
     ASSERT_EQ(tavrin::test::RunCommand("convert " + arguments + " 2>/dev/null"), 0) << arguments;
 }
 
+// The file header and the 40-byte bitmap header of a bitmap file, with its colour table.
+inline std::string BitmapHeaders(int width, int height, int bitCount, std::size_t rowBytes,
+                                 const std::vector<QRgb>& palette) {
+    std::string out;
+    auto u16 = [&](std::uint32_t v) { out += char(v & 0xFF), out += char((v >> 8) & 0xFF); };
+    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const std::uint32_t offset = 14 + 40 + 4 * std::uint32_t(palette.size());
+    out += "BM";
+    u32(std::uint32_t(offset + rowBytes));
+    u32(0);
+    u32(offset);
+    u32(40);
+    u32(std::uint32_t(width));
+    u32(std::uint32_t(height));
+    u16(1);
+    u16(std::uint32_t(bitCount));
+    for (int i = 0; i < 6; ++i) u32(0);
+    for (QRgb c : palette) u32(c & 0xFFFFFF);
+    return out;
+}
+
 // The picture of a binary PPM or PGM (P6 or P5, maxval 255).
 inline QImage ReadPpm(const std::string& bytes) {
     std::size_t pos = 0;
@@ -100,6 +121,39 @@ inline int DifferentPixels(const QImage& a, const QImage& b, int tolerance = 0) 
                 ++different;
     }
     return different;
+}
+
+// A bitmap file written byte by byte, bottom row first: 24 bits a pixel, the colour of
+// pixel (x, y) given by `colour`.
+template <class Colour>
+std::string Bitmap24(int width, int height, Colour colour) {
+    const std::size_t stride = (std::size_t(width) * 3 + 3) / 4 * 4;
+    std::string bytes = BitmapHeaders(width, height, 24, stride * height, {});
+    std::string row(stride, '\0');
+    for (int stored = 0; stored < height; ++stored) {
+        const int y = height - 1 - stored;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = colour(x, y);
+            row[3 * x] = char(qBlue(c));
+            row[3 * x + 1] = char(qGreen(c));
+            row[3 * x + 2] = char(qRed(c));
+        }
+        bytes += row;
+    }
+    return bytes;
+}
+
+// A black-and-white bitmap file of 1 bit a pixel: every byte of row y is `rowByte(y)`, so
+// pixel (x, y) is white when bit 7 - x % 8 of it is set.
+template <class RowByte>
+std::string Bitmap1(int width, int height, RowByte rowByte) {
+    const std::size_t stride = (std::size_t(width) + 31) / 32 * 4;
+    std::string bytes =
+        BitmapHeaders(width, height, 1, stride * height, {0xFF000000u, 0xFFFFFFFFu});
+    bytes.reserve(bytes.size() + stride * height);
+    for (int stored = 0; stored < height; ++stored)
+        bytes.append(stride, char(rowByte(height - 1 - stored)));
+    return bytes;
 }
 
 inline QColor Pixel(const QImage& image, int x, int y) {

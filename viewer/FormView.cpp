@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -93,6 +95,7 @@ TTextBox::TTextBox(QWidget* parent) : QStackedWidget(parent) {
     Rich = new QTextEdit(this);
     Rich->setReadOnly(true);
     Rich->setAcceptRichText(true);
+    Rich->document()->setUndoRedoEnabled(false);
     Plain = new QPlainTextEdit(this);
     Plain->setReadOnly(true);
     Plain->document()->setUndoRedoEnabled(false);
@@ -369,15 +372,17 @@ bool TViewForm::LoadText(const std::string& path) {
     auto reader = std::make_unique<PlainTextReader>();
     if (!reader->Open(path, kTextLimit)) return false;
     RE1->clear();
+    // The text goes in piece by piece; the first slice shows at once, the rest follows from
+    // the event loop, so the window answers (and closes) while a long file comes in.
     if (LooksLikeRtf(reader->Head(5))) {
         if (!reader->ReadAll()) return false;
         RE1->ShowRich();
-        FillTextDocument(ParseRtf(reader->Bytes()), RE1->Rich->document());
-        RE1->Rich->moveCursor(QTextCursor::Start);
+        text_ = std::move(reader);
+        rtf_ = std::make_unique<RtfReader>(text_->Bytes());
+        rtfWriter_ = std::make_unique<RtfTextWriter>(RE1->Rich->document());
+        FeedRichText();
         return true;
     }
-    // Plain text goes in piece by piece; the first slice shows at once, the rest follows
-    // from the event loop, so the window answers (and closes) while a long file comes in.
     reader->SetMaxLineLength(kMaxShownLineLength);
     RE1->ShowPlain();
     text_ = std::move(reader);
@@ -394,6 +399,7 @@ bool TViewForm::LoadText(const std::string& path) {
 }
 
 void TViewForm::FeedText() {
+    if (rtf_) return FeedRichText();
     if (!text_) return;
     QElapsedTimer slice;
     slice.start();
@@ -411,14 +417,48 @@ void TViewForm::FeedText() {
         end.insertText(DocumentText(piece), QTextCharFormat());
         if (restart) view->moveCursor(QTextCursor::Start);
     }
-    if (text_->AtEnd())
-        StopText();
-    else
+    if (!text_->AtEnd()) {
         textTimer_->start();
+        return;
+    }
+    if (text_->Cut()) AppendCutNote(view->document());
+    StopText();
+}
+
+void TViewForm::FeedRichText() {
+    QElapsedTimer slice;
+    slice.start();
+    const bool first = rtfWriter_->Written() == 0;
+    bool done = false;
+    do {
+        done = rtf_->Read(kTextPiece);
+        rtfWriter_->Write(rtf_->Document(), rtf_->CompleteParagraphs());
+    } while (!done && slice.elapsed() < kTextSliceMs);
+    if (first) RE1->Rich->moveCursor(QTextCursor::Start);
+    if (!done) {
+        textTimer_->start();
+        return;
+    }
+    if (text_->Cut()) AppendCutNote(RE1->Rich->document());
+    StopText();
+}
+
+void TViewForm::AppendCutNote(QTextDocument* document) {
+    // The text box holds at most kTextLimit bytes of a file: a longer file says so at the
+    // end of what is shown, after an empty line.
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    const bool lineEnded = document->lastBlock().length() <= 1;  // the last line is empty
+    QTextCharFormat note;
+    note.setFontItalic(true);
+    end.insertText(lineEnded ? "\n" : "\n\n", QTextCharFormat());
+    end.insertText(kTextCut, note);
 }
 
 void TViewForm::StopText() {
     textTimer_->stop();
+    rtfWriter_.reset();
+    rtf_.reset();
     text_.reset();
 }
 

@@ -25,6 +25,8 @@ class QTimer;
 namespace tavrin::viewer {
 
 class PlainTextReader;
+class RtfReader;
+class RtfTextWriter;
 class ProgressivePicture;
 
 // The image control `Imma`: it shows a still picture or the rows that are ready of a picture
@@ -86,10 +88,12 @@ class TViewForm : public QDialog {
     static constexpr const char* kNotSupported = "Type not supported yet";
     // The message for a picture that would take more memory than a picture may.
     static constexpr const char* kTooLarge = "The picture is too large to show.";
+    // The last line of the text of a file longer than the text box takes.
+    static constexpr const char* kTextCut = "[Only the first 16 MB of the file are shown.]";
     // The most bytes of a text file the text box takes.
     static constexpr std::size_t kTextLimit = std::size_t(16) << 20;
-    // A plain text goes into the text box in pieces of about this many bytes, as many at a
-    // time as fit in kTextSliceMs; the event loop runs between the slices.
+    // A text goes into the text box in pieces of about this many bytes, as many at a time as
+    // fit in kTextSliceMs; the event loop runs between the slices.
     static constexpr std::size_t kTextPiece = std::size_t(128) << 10;
     static constexpr int kTextSliceMs = 15;
 
@@ -114,7 +118,7 @@ class TViewForm : public QDialog {
 
     // True while a picture (a JPEG decoding, a large bitmap) is still loading.
     bool PictureLoading() const;
-    // True while a plain text is still going into the text box.
+    // True while a text is still going into the text box.
     bool TextLoading() const;
     // Pictures of several scans with at least this many pixels get a quick first pass.
     void SetJpegPreviewMinPixels(std::int64_t pixels) { previewMinPixels_ = pixels; }
@@ -144,14 +148,19 @@ class TViewForm : public QDialog {
     void ShowEmpty();
     void ShowTextOf(const std::string& path);
     bool LoadText(const std::string& path);
-    // Puts the next slice of the plain text being read into the text box.
+    // Puts the next slice of the text being read into the text box.
     void FeedText();
+    void FeedRichText();
+    void AppendCutNote(QTextDocument* document);
     void StopText();
     void SetScrollRanges(ScrollMaxima maxima);
     void StopPicture();
 
     std::unique_ptr<ProgressivePicture> loading_;
     std::unique_ptr<PlainTextReader> text_;
+    // A rich text being read from the bytes of text_, and written into the text box.
+    std::unique_ptr<RtfReader> rtf_;
+    std::unique_ptr<RtfTextWriter> rtfWriter_;
     QTimer* textTimer_;
     std::int64_t previewMinPixels_;
 };

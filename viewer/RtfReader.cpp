@@ -58,30 +58,37 @@ bool IsSkippedDestination(std::string_view word) {
     return false;
 }
 
-class Parser {
+}  // namespace
+
+class RtfReader::Parser {
   public:
     explicit Parser(std::string_view in) : in_(in) {
         // Text before any \f is in the default font, font 0 unless \deff names another.
         state_.chr.font = 0;
     }
 
-    RtfDocument Run() {
-        doc_.paragraphs.emplace_back();
-        // Text before the first group is not part of a document; the reader starts at it.
-        while (pos_ < in_.size() && in_[pos_] != '{') ++pos_;
-        bool started = false;
-        while (pos_ < in_.size() && !finished_) {
+    // Reads on until about `count` more bytes are read; true once the document is complete.
+    bool Read(std::size_t count) {
+        if (done_) return true;
+        if (!begun_) {
+            begun_ = true;
+            doc_.paragraphs.emplace_back();
+            // Text before the first group is not part of a document; the reader starts at it.
+            while (pos_ < in_.size() && in_[pos_] != '{') ++pos_;
+        }
+        const std::size_t stop = count >= in_.size() - pos_ ? in_.size() : pos_ + count;
+        while (pos_ < stop && !finished_) {
             char c = in_[pos_++];
             switch (c) {
                 case '{':
                     FlushBytes();
                     OpenGroup();
-                    started = true;
+                    started_ = true;
                     break;
                 case '}':
                     FlushBytes();
                     CloseGroup();
-                    if (started && depth_ == 0) finished_ = true;
+                    if (started_ && depth_ == 0) finished_ = true;
                     break;
                 case '\\':
                     ControlToken();
@@ -99,6 +106,7 @@ class Parser {
                     break;
             }
         }
+        if (pos_ < in_.size() && !finished_) return false;
         FlushBytes();
         FinishFontEntry();
         // The last paragraph takes the paragraph format in force at the end; an empty one
@@ -107,8 +115,13 @@ class Parser {
             doc_.paragraphs.pop_back();
         else if (!lastFormatSet_)
             doc_.paragraphs.back().format = state_.par;
-        return std::move(doc_);
+        done_ = true;
+        return true;
     }
+
+    const RtfDocument& Document() const { return doc_; }
+    RtfDocument Take() { return std::move(doc_); }
+    bool Done() const { return done_; }
 
   private:
     // --- groups ---------------------------------------------------------------------------
@@ -506,7 +519,10 @@ class Parser {
 
     std::string_view in_;
     std::size_t pos_ = 0;
+    bool begun_ = false;
+    bool started_ = false;
     bool finished_ = false;
+    bool done_ = false;
     bool lastFormatSet_ = false;
     RtfDocument doc_;
     GroupState state_;
@@ -527,10 +543,35 @@ class Parser {
     bool inFontEntry_ = false;
 };
 
-}  // namespace
+RtfReader::RtfReader(std::string_view bytes) : parser_(std::make_unique<Parser>(bytes)) {}
+
+RtfReader::~RtfReader() = default;
+
+bool RtfReader::Read(std::size_t count) {
+    return parser_->Read(count);
+}
+
+bool RtfReader::Done() const {
+    return parser_->Done();
+}
+
+const RtfDocument& RtfReader::Document() const {
+    return parser_->Document();
+}
+
+std::size_t RtfReader::CompleteParagraphs() const {
+    const std::size_t n = parser_->Document().paragraphs.size();
+    return parser_->Done() ? n : (n ? n - 1 : 0);
+}
+
+RtfDocument RtfReader::TakeDocument() {
+    return parser_->Take();
+}
 
 RtfDocument ParseRtf(std::string_view bytes) {
-    return Parser(bytes).Run();
+    RtfReader reader(bytes);
+    reader.Read(bytes.size());
+    return reader.TakeDocument();
 }
 
 }  // namespace tavrin::viewer

@@ -14,10 +14,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class QTextCursor;
 class QTextDocument;
 
 namespace tavrin::viewer {
@@ -83,8 +85,46 @@ struct RtfDocument {
 
 inline constexpr int kMaxDepth = 256;
 
+// Reads a document piece by piece, so that a long one can be shown while it is read. The
+// bytes stay the caller's and must outlive the reader.
+class RtfReader {
+  public:
+    explicit RtfReader(std::string_view bytes);
+    ~RtfReader();
+
+    // Reads about `count` more bytes; true once the whole document has been read.
+    bool Read(std::size_t count);
+    bool Done() const;
+    // The document read so far.
+    const RtfDocument& Document() const;
+    // The paragraphs of Document() that are complete: all once Done(), else all but the last,
+    // which may still grow.
+    std::size_t CompleteParagraphs() const;
+    // The document, taken out of the reader.
+    RtfDocument TakeDocument();
+
+  private:
+    class Parser;
+    std::unique_ptr<Parser> parser_;
+};
+
 // Reads a document; never fails: whatever cannot be understood is left out.
 RtfDocument ParseRtf(std::string_view bytes);
+
+// Writes a document's paragraphs into a QTextDocument as they become complete.
+class RtfTextWriter {
+  public:
+    // Empties `out`, which must outlive the writer.
+    explicit RtfTextWriter(QTextDocument* out);
+    ~RtfTextWriter();
+    // Writes the paragraphs of `document` from the first not yet written up to `end`.
+    void Write(const RtfDocument& document, std::size_t end);
+    std::size_t Written() const { return written_; }
+
+  private:
+    std::unique_ptr<QTextCursor> cursor_;
+    std::size_t written_ = 0;
+};
 
 // Replaces the contents of `out` with the document, formatted.
 void FillTextDocument(const RtfDocument& document, QTextDocument* out);

@@ -69,18 +69,25 @@ QTextBlockFormat BlockFormat(const RtfParFormat& f) {
 
 }  // namespace
 
-void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
+RtfTextWriter::RtfTextWriter(QTextDocument* out) {
     out->clear();
-    QTextCursor cursor(out);
+    cursor_ = std::make_unique<QTextCursor>(out);
+}
+
+RtfTextWriter::~RtfTextWriter() = default;
+
+void RtfTextWriter::Write(const RtfDocument& document, std::size_t end) {
+    end = std::min(end, document.paragraphs.size());
+    if (written_ >= end) return;
+    QTextCursor& cursor = *cursor_;
     cursor.beginEditBlock();
-    bool first = true;
-    for (const RtfParagraph& paragraph : document.paragraphs) {
+    for (; written_ < end; ++written_) {
+        const RtfParagraph& paragraph = document.paragraphs[written_];
         const QTextBlockFormat blockFormat = BlockFormat(paragraph.format);
-        if (first)
+        if (written_ == 0)
             cursor.setBlockFormat(blockFormat);
         else
             cursor.insertBlock(blockFormat);
-        first = false;
         std::size_t blockLength = 0;
         for (const RtfRun& run : paragraph.runs) {
             QString text = QString::fromStdU16String(run.text);
@@ -111,6 +118,10 @@ void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
         }
     }
     cursor.endEditBlock();
+}
+
+void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
+    RtfTextWriter(out).Write(document, document.paragraphs.size());
 }
 
 }  // namespace tavrin::viewer

@@ -366,10 +366,61 @@ TEST_F(FormViewTest, TwentyMegabyteTextShowsAtOnceAndComesInWhileTheWindowAnswer
     EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !form->TextLoading(); }, 60000));
     EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    // The first 16 MB, then an empty line and the note that the file goes on.
     const QString text = Text();
-    EXPECT_EQ(text.size(), qsizetype(TViewForm::kTextLimit));
-    EXPECT_TRUE(QString::fromStdString(bytes.substr(0, TViewForm::kTextLimit)) == text);
+    const QString note = QString("\n\n") + TViewForm::kTextCut;
+    ASSERT_EQ(text.size(), qsizetype(TViewForm::kTextLimit) + note.size());
+    EXPECT_TRUE(text.endsWith(note));
+    EXPECT_TRUE(QString::fromStdString(bytes.substr(0, TViewForm::kTextLimit)) ==
+                text.chopped(note.size()));
     form->hide();
+}
+
+TEST_F(FormViewTest, RichTextBeyondTheLimitSaysSoAtItsEnd) {
+    std::string rtf = "{\\rtf1\\ansi ";
+    while (rtf.size() <= TViewForm::kTextLimit) rtf += "a paragraph of the long document\\par\n";
+    rtf += "}";
+    WriteFile(dir / "long.rtf", rtf);
+    EventLoopWatch watch;
+    Show(dir / "long.rtf");
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_TRUE(form->RE1->ShowsRich());
+    const QString text = Text();
+    EXPECT_TRUE(text.startsWith("a paragraph of the long document\na paragraph"));
+    EXPECT_TRUE(text.endsWith(QString("\n") + TViewForm::kTextCut))
+        << text.right(100).toStdString();
+    // Within the limit, no note.
+    WriteFile(dir / "short.txt", "short\n");
+    Show(dir / "short.txt");
+    EXPECT_EQ(Text(), "short\n");
+}
+
+TEST_F(FormViewTest, PlainTextAfterRichTextIsInTheWindowsOwnFont) {
+    WriteFile(dir / "big.rtf",
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Courier New;}}\\f0\\b\\i\\fs36 big bold words}");
+    WriteFile(dir / "plain.txt", "plain words\nsecond line");
+    Show(dir / "big.rtf");
+    const QTextCharFormat rich = form->RE1->document()->begin().begin().fragment().charFormat();
+    ASSERT_EQ(rich.fontWeight(), QFont::Bold);
+    ASSERT_EQ(rich.fontPointSize(), 18.0);
+    Show(dir / "plain.txt");
+    EXPECT_FALSE(form->RE1->ShowsRich());
+    EXPECT_EQ(Text(), "plain words\nsecond line");
+    QTextDocument* document = form->RE1->document();
+    EXPECT_EQ(document->defaultFont(), form->font());
+    EXPECT_EQ(form->RE1->Plain->font(), form->font());
+    int fragments = 0;
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it, ++fragments) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontWeight));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontPointSize));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontFamilies));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontItalic));
+        }
+    EXPECT_EQ(fragments, 2);
+    // Typing position formats too: what the view would insert is plain.
+    EXPECT_FALSE(form->RE1->Plain->currentCharFormat().hasProperty(QTextFormat::FontWeight));
 }
 
 TEST_F(FormViewTest, CloseWorksWhileATextComesInAndTheTextGoesOnNextTime) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "viewer/ViewLogic.h"
 
@@ -17,7 +18,8 @@ std::u16string RtfDocument::PlainText() const {
     std::u16string out;
     for (std::size_t i = 0; i < paragraphs.size(); ++i) {
         if (i) out.push_back(u'\n');
-        for (const RtfRun& run : paragraphs[i].runs) out += run.text;
+        for (const RtfRun& run : paragraphs[i].runs)
+            out += run.picture ? std::u16string(1, u'\uFFFC') : run.text;
     }
     return out;
 }
@@ -25,7 +27,7 @@ std::u16string RtfDocument::PlainText() const {
 namespace {
 
 // Where the text of the current group goes.
-enum class Dest { Body, Skip, FontTable, ColorTable };
+enum class Dest { Body, Skip, FontTable, ColorTable, Picture };
 
 struct GroupState {
     Dest dest = Dest::Body;
@@ -37,20 +39,61 @@ struct GroupState {
 // Destinations without body text, read past as a whole.
 bool IsSkippedDestination(std::string_view word) {
     static constexpr const char* kSkipped[] = {
-        "info",         "stylesheet", "pict",      "header",
-        "headerl",      "headerr",    "headerf",   "footer",
-        "footerl",      "footerr",    "footerf",   "footnote",
-        "fldinst",      "objdata",    "objclass",  "objname",
-        "shpinst",      "nonshppict", "xe",        "tc",
-        "txe",          "rxe",        "bkmkstart", "bkmkend",
-        "filetbl",      "revtbl",     "listtable", "listoverridetable",
-        "rsidtbl",      "generator",  "template",  "annotation",
-        "atnid",        "atnauthor",  "ftnsep",    "ftnsepc",
-        "ftncn",        "aftnsep",    "aftnsepc",  "aftncn",
-        "docvar",       "userprops",  "themedata", "colorschememapping",
-        "latentstyles", "datastore",  "xmlnstbl",  "pgdsctbl",
-        "private",      "pn",         "author",    "operator",
-        "title",        "subject",    "keywords",  "comment",
+        "info",
+        "stylesheet",
+        "nonshppict",
+        "header",
+        "headerl",
+        "headerr",
+        "headerf",
+        "footer",
+        "footerl",
+        "footerr",
+        "footerf",
+        "footnote",
+        "fldinst",
+        "objdata",
+        "objclass",
+        "objname",
+        "shpinst",
+        "xe",
+        "tc",
+        "txe",
+        "rxe",
+        "bkmkstart",
+        "bkmkend",
+        "filetbl",
+        "revtbl",
+        "listtable",
+        "listoverridetable",
+        "rsidtbl",
+        "generator",
+        "template",
+        "annotation",
+        "atnid",
+        "atnauthor",
+        "ftnsep",
+        "ftnsepc",
+        "ftncn",
+        "aftnsep",
+        "aftnsepc",
+        "aftncn",
+        "docvar",
+        "userprops",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "xmlnstbl",
+        "pgdsctbl",
+        "private",
+        "pn",
+        "author",
+        "operator",
+        "title",
+        "subject",
+        "keywords",
+        "comment",
         "doccomm",
     };
     for (const char* s : kSkipped)
@@ -148,6 +191,8 @@ class RtfReader::Parser {
         if (state_.dest == Dest::FontTable && !stack_.empty() &&
             stack_.back().dest == Dest::FontTable)
             FinishFontEntry();
+        const bool pictureEnds =
+            state_.dest == Dest::Picture && !stack_.empty() && stack_.back().dest != Dest::Picture;
         if (stack_.empty()) return;
         if (depth_ == 0) {
             // The document's group ends: its last paragraph keeps the format in force now.
@@ -157,6 +202,7 @@ class RtfReader::Parser {
         }
         state_ = stack_.back();
         stack_.pop_back();
+        if (pictureEnds) FinishPicture();
     }
 
     // --- control words and symbols --------------------------------------------------------
@@ -236,13 +282,19 @@ class RtfReader::Parser {
         const bool ignorable = pendingIgnorable_;
         pendingIgnorable_ = false;
         if (w == "bin") {
-            // Binary data: the next `param` bytes are no text in any destination.
-            std::size_t n = hasParam && param > 0 ? std::size_t(param) : 0;
-            pos_ += std::min(n, in_.size() - pos_);
+            // Binary data: the next `param` bytes are no text in any destination; in a
+            // picture they are its data.
+            std::size_t n =
+                std::min(hasParam && param > 0 ? std::size_t(param) : 0, in_.size() - pos_);
+            if (state_.dest == Dest::Picture && picture_)
+                picture_->data.append(in_.substr(pos_, n));
+            pos_ += n;
             return;
         }
         if (state_.dest == Dest::Skip) return;
+        if (state_.dest == Dest::Picture) return PictureWord(w, hasParam, param, ignorable);
         if (w == "u") {
+            if (!hasParam) return;  // a bare \u is no character
             if (ConsumeSkip()) return;
             int code = param < 0 ? param + 65536 : param;
             if (state_.dest == Dest::Body && code >= 0 && code <= 0xFFFF) {
@@ -266,9 +318,19 @@ class RtfReader::Parser {
             color_ = {};
             return;
         }
+        if (w == "pict") {
+            FlushBytes();
+            state_.dest = Dest::Picture;
+            picture_ = RtfPicture{};
+            pictureNibble_ = -1;
+            return;
+        }
         if (ignorable || IsSkippedDestination(w)) {
             // An ignorable destination this reader does not know, or one without body text.
-            if (ignorable && (w == "fldrslt" || w == "listtext" || w == "pntext")) return;
+            // A picture in the form of newer writers (\shppict) is read; the form for older
+            // readers next to it (\nonshppict) is not.
+            if (ignorable && (w == "fldrslt" || w == "listtext" || w == "pntext" || w == "shppict"))
+                return;
             FlushBytes();
             state_.dest = Dest::Skip;
             return;
@@ -312,6 +374,7 @@ class RtfReader::Parser {
         if (w == "b") return SetFlag(&RtfCharFormat::bold, on);
         if (w == "i") return SetFlag(&RtfCharFormat::italic, on);
         if (w == "strike" || w == "striked") return SetFlag(&RtfCharFormat::strike, on);
+        if (w == "v") return SetFlag(&RtfCharFormat::hidden, on);
         if (w == "ulnone") return SetFlag(&RtfCharFormat::underline, false);
         if (w == "ul" || w == "uld" || w == "uldash" || w == "uldashd" || w == "uldashdd" ||
             w == "uldb" || w == "ulhwave" || w == "ulth" || w == "ulw" || w == "ulwave" ||
@@ -398,6 +461,9 @@ class RtfReader::Parser {
             case Dest::Body:
                 AddByte(c);
                 return;
+            case Dest::Picture:
+                PictureHexDigit(c);
+                return;
         }
     }
 
@@ -439,15 +505,17 @@ class RtfReader::Parser {
     }
 
     void Append(const std::u16string& text, const RtfCharFormat& format) {
-        if (text.empty()) return;
+        if (text.empty() || format.hidden) return;  // hidden text is not shown
         std::vector<RtfRun>& runs = doc_.paragraphs.back().runs;
-        if (runs.empty() || !(runs.back().format == format)) runs.push_back({{}, format});
+        if (runs.empty() || !(runs.back().format == format) || runs.back().picture)
+            runs.push_back({{}, format, nullptr});
         runs.back().text += text;
     }
 
     void ParagraphBreak() {
         if (ConsumeSkip()) return;
         if (state_.dest != Dest::Body) return;
+        if (state_.chr.hidden) return;  // a hidden paragraph mark joins the paragraphs
         FlushBytes();
         doc_.paragraphs.back().format = state_.par;
         doc_.paragraphs.emplace_back();
@@ -458,6 +526,55 @@ class RtfReader::Parser {
         if (skipCount_ <= 0) return false;
         --skipCount_;
         return true;
+    }
+
+    // --- pictures -------------------------------------------------------------------------
+    void PictureWord(std::string_view w, bool hasParam, int param, bool ignorable) {
+        if (ignorable) {
+            // A destination inside the picture (its id, its properties): no picture data.
+            state_.dest = Dest::Skip;
+            return;
+        }
+        if (!picture_) return;
+        RtfPicture& p = *picture_;
+        if (w == "pngblip") p.kind = RtfPicture::Kind::Png;
+        if (w == "jpegblip") p.kind = RtfPicture::Kind::Jpeg;
+        if (w == "emfblip") p.kind = RtfPicture::Kind::Emf;
+        if (w == "dibitmap") p.kind = RtfPicture::Kind::Dib;
+        if (w == "wmetafile") {
+            p.kind = RtfPicture::Kind::Wmf;
+            if (hasParam) p.mapMode = param;
+        }
+        if (w == "wbitmap" || w == "macpict" || w == "pmmetafile") p.kind = RtfPicture::Kind::None;
+        const int value = hasParam ? param : 0;
+        if (w == "picw") p.width = value;
+        if (w == "pich") p.height = value;
+        if (w == "picwgoal") p.goalWidth = value;
+        if (w == "pichgoal") p.goalHeight = value;
+        if (w == "picscalex" && value > 0) p.scaleX = value;
+        if (w == "picscaley" && value > 0) p.scaleY = value;
+    }
+
+    void PictureHexDigit(char c) {
+        const int v = HexValue(c);
+        if (v < 0 || !picture_) return;  // blanks between the digits
+        if (pictureNibble_ < 0) {
+            pictureNibble_ = v;
+            return;
+        }
+        picture_->data.push_back(char(pictureNibble_ * 16 + v));
+        pictureNibble_ = -1;
+    }
+
+    // The picture group has ended: its picture is a run of its own in the text.
+    void FinishPicture() {
+        std::optional<RtfPicture> picture = std::move(picture_);
+        picture_.reset();
+        if (!picture || picture->kind == RtfPicture::Kind::None || picture->data.empty()) return;
+        if (state_.dest != Dest::Body || state_.chr.hidden) return;
+        FlushBytes();
+        doc_.paragraphs.back().runs.push_back(
+            {{}, state_.chr, std::make_shared<const RtfPicture>(std::move(*picture))});
     }
 
     // --- tables ---------------------------------------------------------------------------
@@ -541,6 +658,9 @@ class RtfReader::Parser {
     RtfFont fontEntry_;
     std::string fontName_;
     bool inFontEntry_ = false;
+    // The picture being read and the first hex digit of its next byte.
+    std::optional<RtfPicture> picture_;
+    int pictureNibble_ = -1;
 };
 
 RtfReader::RtfReader(std::string_view bytes) : parser_(std::make_unique<Parser>(bytes)) {}

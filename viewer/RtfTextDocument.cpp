@@ -1,9 +1,12 @@
 // The read RTF document as a QTextDocument.
 #include <QColor>
+#include <QImage>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <algorithm>
 
 #include "viewer/RtfReader.h"
@@ -90,6 +93,11 @@ void RtfTextWriter::Write(const RtfDocument& document, std::size_t end) {
             cursor.insertBlock(blockFormat);
         std::size_t blockLength = 0;
         for (const RtfRun& run : paragraph.runs) {
+            if (run.picture) {
+                InsertPicture(cursor, *run.picture);
+                ++blockLength;
+                continue;
+            }
             QString text = QString::fromStdU16String(run.text);
             // Paragraph separators inside a run would start blocks of their own, and the
             // document's frame markers are no text.
@@ -118,6 +126,18 @@ void RtfTextWriter::Write(const RtfDocument& document, std::size_t end) {
         }
     }
     cursor.endEditBlock();
+}
+
+void RtfTextWriter::InsertPicture(QTextCursor& cursor, const RtfPicture& picture) {
+    const QImage image = RenderRtfPicture(picture);
+    if (image.isNull()) return;  // a picture that cannot be read is left out
+    const QString name = QString("rtf-picture:%1").arg(++pictures_);
+    cursor.document()->addResource(QTextDocument::ImageResource, QUrl(name), QVariant(image));
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(image.width());
+    format.setHeight(image.height());
+    cursor.insertImage(format);
 }
 
 void FillTextDocument(const RtfDocument& document, QTextDocument* out) {

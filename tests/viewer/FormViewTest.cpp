@@ -283,16 +283,8 @@ TEST_F(FormViewTest, IconsAndMetafilesAreShownAsPictures) {
     EXPECT_EQ(ImageSize(), QSize(32, 32));
     EXPECT_EQ(Pixel(form->Imma->Picture(), 16, 16), QColor(0, 255, 0));
 
-    // A one-record enhanced metafile: a filled rectangle on a 96 x 48 frame.
-    test::Bytes emf;
-    emf.U32(1).U32(88).I32(0).I32(0).I32(95).I32(47).I32(0).I32(0).I32(2540).I32(1270);
-    emf.U32(0x464D4520).U32(0x10000).U32(88 + 28 + 16 + 20).U32(4).U16(4).U16(0);
-    emf.U32(0).U32(0).U32(0).I32(960).I32(960).I32(254).I32(254);
-    emf.U32(39).U32(24).U32(1).U32(0).U32(0x0000FF).U32(0);  // a red brush
-    emf.U32(37).U32(12).U32(1);
-    emf.U32(43).U32(24).I32(10).I32(10).I32(50).I32(40);
-    emf.U32(14).U32(20).U32(0).U32(16).U32(20);
-    WriteFile(dir / "shape.EMF", emf.Str());
+    // An enhanced metafile: a red rectangle on a 96 x 48 frame.
+    WriteFile(dir / "shape.EMF", test::RedRectangleEmf());
     Show(dir / "shape.EMF");
     EXPECT_FALSE(ShowsText());
     EXPECT_EQ(ImageSize(), QSize(96, 48));

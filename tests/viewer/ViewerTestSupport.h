@@ -187,4 +187,70 @@ class Bytes {
     std::string data_;
 };
 
+// A Windows metafile written record by record.
+class Wmf {
+  public:
+    // Parameters are 16-bit words in the order the file stores them.
+    Wmf& Record(std::uint16_t function, std::initializer_list<int> words, const Bytes& tail = {}) {
+        Bytes params;
+        for (int w : words) params.I16(std::int16_t(w));
+        params.Raw(tail.Str()).Pad(2);
+        records_.U32(std::uint32_t(3 + params.Size() / 2)).U16(function).Raw(params.Str());
+        return *this;
+    }
+    Wmf& Color(std::uint16_t function, std::uint32_t colorref) {
+        return Record(function, {int(colorref & 0xFFFF), int(colorref >> 16)});
+    }
+    Wmf& Pen(int style, int width, std::uint32_t colorref) {
+        return Record(0x02FA, {style, width, 0, int(colorref & 0xFFFF), int(colorref >> 16)});
+    }
+    Wmf& Brush(int style, std::uint32_t colorref, int hatch = 0) {
+        return Record(0x02FC, {style, int(colorref & 0xFFFF), int(colorref >> 16), hatch});
+    }
+    Wmf& Select(int slot) { return Record(0x012D, {slot}); }
+    Wmf& Rectangle(int l, int t, int r, int b) { return Record(0x041B, {b, r, t, l}); }
+    Wmf& MoveTo(int x, int y) { return Record(0x0214, {y, x}); }
+    Wmf& LineTo(int x, int y) { return Record(0x0213, {y, x}); }
+    Wmf& Raw(const std::string& bytes) {
+        records_.Raw(bytes);
+        return *this;
+    }
+
+    std::string Build(int left, int top, int right, int bottom, int inch,
+                      bool placeable = true) const {
+        Bytes out;
+        if (placeable) {
+            Bytes head;
+            head.U32(0x9AC6CDD7).U16(0).I16(std::int16_t(left)).I16(std::int16_t(top));
+            head.I16(std::int16_t(right)).I16(std::int16_t(bottom)).U16(std::uint16_t(inch)).U32(0);
+            std::uint16_t sum = 0;
+            for (std::size_t i = 0; i < head.Size(); i += 2)
+                sum ^= std::uint16_t(std::uint8_t(head.Str()[i]) | std::uint8_t(head.Str()[i + 1])
+                                                                       << 8);
+            out.Raw(head.Str()).U16(sum);
+        }
+        const std::uint32_t words = std::uint32_t(9 + records_.Size() / 2 + 3);
+        out.U16(1).U16(9).U16(0x0300).U32(words).U16(8).U32(64).U16(0);
+        out.Raw(records_.Str());
+        out.U32(3).U16(0);  // end of file
+        return out.Str();
+    }
+
+  private:
+    Bytes records_;
+};
+
+// An enhanced metafile of a 96 x 48 frame with a red rectangle from (10, 10) to (50, 40).
+inline std::string RedRectangleEmf() {
+    test::Bytes emf;
+    emf.U32(1).U32(88).I32(0).I32(0).I32(95).I32(47).I32(0).I32(0).I32(2540).I32(1270);
+    emf.U32(0x464D4520).U32(0x10000).U32(88 + 28 + 16 + 20).U32(4).U16(4).U16(0);
+    emf.U32(0).U32(0).U32(0).I32(960).I32(960).I32(254).I32(254);
+    emf.U32(39).U32(24).U32(1).U32(0).U32(0x0000FF).U32(0);  // a red brush
+    emf.U32(37).U32(12).U32(1);
+    emf.U32(43).U32(24).I32(10).I32(10).I32(50).I32(40);
+    emf.U32(14).U32(20).U32(0).U32(16).U32(20);
+    return emf.Str();
+}
+
 }  // namespace tavrin::viewer::test

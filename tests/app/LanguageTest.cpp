@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 #include <functional>
+#include <map>
 
 #include "description/Cust_ext.h"
 #include "lang/LangForm.h"
@@ -171,14 +172,18 @@ TEST_F(LanguageTest, EveryKeyReachesItsControl) {
         EXPECT_STREQ(LanguageKeys()[i].key, targets[i].key) << i;
     }
 
-    // One file, every key a distinct value; sections written in an order of their own.
-    std::string file;
-    std::string section;
+    // One file, every key a distinct value; each section once (a section written twice is
+    // read from its first place only), the sections in an order of their own.
     auto value = [](std::size_t i) { return "v" + std::to_string(i) + "x"; };
+    std::vector<std::string> order;
+    std::map<std::string, std::string> sections;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        file += std::string("[") + targets[i].section + "]\n";
-        file += std::string(targets[i].key) + "=" + value(i) + "\n";
+        std::string& lines = sections[targets[i].section];
+        if (lines.empty()) order.insert(order.begin(), targets[i].section);
+        lines += std::string(targets[i].key) + "=" + value(i) + "\n";
     }
+    std::string file;
+    for (const std::string& name : order) file += "[" + name + "]\n" + sections[name];
     Apply(file);
     for (std::size_t i = 0; i < targets.size(); ++i)
         EXPECT_EQ(targets[i].shown(), value(i))
@@ -306,6 +311,17 @@ TEST_F(LanguageTest, SetAsDefaultStoresTheChoiceForTheNextStart) {
     EXPECT_EQ(Str(again.b_view->text()), "View");
     startup.reset();
     EXPECT_EQ(Str(Start().b_unzip->text()), "Extract...");
+}
+
+TEST_F(LanguageTest, ASectionWrittenTwiceIsReadFromItsFirstPlaceOnly) {
+    TMain& m = Start();
+    Apply(
+        "[Buttons]\nview=Erst\n[Tabs]\nZip=Packer\n[BUTTONS]\nextract=Zweit\n"
+        "[Buttons]\nsave info=Dritt\nview=Wieder\n");
+    EXPECT_EQ(Str(m.b_view->text()), "Erst");
+    EXPECT_EQ(Str(m.b_unzip->text()), "Extract...");
+    EXPECT_EQ(Str(m.b_save->text()), "Save info");
+    EXPECT_EQ(Str(m.b_zipmode->text()), "Packer");
 }
 
 TEST_F(LanguageTest, UnwritableSettingsFileKeepsTheFormOpen) {

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QToolButton>
 #include <functional>
 #include <map>
@@ -313,6 +314,36 @@ TEST_F(LanguageTest, SetAsDefaultStoresTheChoiceForTheNextStart) {
     EXPECT_EQ(Str(Start().b_unzip->text()), "Extract...");
 }
 
+TEST_F(LanguageTest, EnterInTheLanguageFormIsOk) {
+    WriteFile(programDir / "GERMAN.TVK", "[Buttons]\nview=Anzeigen\n");
+    WriteFile(programDir / "FRENCH.TVK", "[Buttons]\nview=Afficher\n");
+    TMain& m = Start();
+    TLangForm& l = Lang();
+    EXPECT_TRUE(l.B_OK->isDefault());
+    // Enter with the focus on the list, then on "Set as default": each time the language
+    // is applied for this run only, and the settings file is not written.
+    l.show();
+    SelectLanguage("GERMAN.TVK");
+    l.FileBox->setFocus();
+    QTest::keyClick(l.FileBox, Qt::Key_Return);
+    EXPECT_FALSE(l.isVisible());
+    EXPECT_EQ(Str(m.b_view->text()), "Anzeigen");
+    l.show();
+    SelectLanguage("FRENCH.TVK");
+    l.B_Def->setFocus();
+    QTest::keyClick(l.B_Def, Qt::Key_Enter);
+    EXPECT_FALSE(l.isVisible());
+    EXPECT_EQ(Str(m.b_view->text()), "Afficher");
+    EXPECT_FALSE(FileExists(programDir / "tavrin.ini"));
+    // The space bar on "Set as default" still presses it.
+    l.show();
+    SelectLanguage("GERMAN.TVK");
+    l.B_Def->setFocus();
+    QTest::keyClick(l.B_Def, Qt::Key_Space);
+    EXPECT_EQ(ReadFile(programDir / "tavrin.ini"), "[International]\r\nLanguage=GERMAN.TVK\r\n");
+    EXPECT_TRUE(questions.records.empty());
+}
+
 TEST_F(LanguageTest, ASectionWrittenTwiceIsReadFromItsFirstPlaceOnly) {
     TMain& m = Start();
     Apply(
@@ -322,6 +353,34 @@ TEST_F(LanguageTest, ASectionWrittenTwiceIsReadFromItsFirstPlaceOnly) {
     EXPECT_EQ(Str(m.b_unzip->text()), "Extract...");
     EXPECT_EQ(Str(m.b_save->text()), "Save info");
     EXPECT_EQ(Str(m.b_zipmode->text()), "Packer");
+}
+
+TEST_F(LanguageTest, TheLanguageFormIsFixedAndOnlyAsLargeAsItsTextsNeed) {
+    Start();
+    TLangForm& l = Lang();
+    // With texts that fit, the described size, which cannot be changed.
+    Apply("[Lang setup]\nLabelBott=A short note.\n");
+    l.show();
+    EXPECT_EQ(l.size(), QSize(TLangForm::kWidth, TLangForm::kHeight));
+    EXPECT_EQ(l.minimumSize(), l.maximumSize());
+    // A long note makes it taller, and just enough for the note to show whole.
+    std::string note;
+    for (int i = 0; i < 400; ++i) note += " word";
+    Apply("[Lang setup]\nLabelBott=" + note + "\n");
+    l.hide();
+    l.show();
+    EXPECT_EQ(l.width(), TLangForm::kWidth);
+    EXPECT_GT(l.height(), TLangForm::kHeight);
+    EXPECT_GE(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()));
+    EXPECT_LT(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()) + 40);
+    EXPECT_EQ(l.minimumSize(), l.maximumSize());
+    // A long caption makes it wider, and just enough for the button to show it whole.
+    Apply("[Lang setup]\nLabelBott=A short note.\nOK=" + std::string(60, 'O') + "\n");
+    l.hide();
+    l.show();
+    EXPECT_GT(l.width(), TLangForm::kWidth);
+    EXPECT_EQ(l.B_OK->width(), l.B_OK->sizeHint().width());
+    l.hide();
 }
 
 TEST_F(LanguageTest, UnwritableSettingsFileKeepsTheFormOpen) {

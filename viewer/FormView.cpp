@@ -99,6 +99,12 @@ TTextBox::TTextBox(QWidget* parent) : QStackedWidget(parent) {
     Plain = new QPlainTextEdit(this);
     Plain->setReadOnly(true);
     Plain->document()->setUndoRedoEnabled(false);
+    // Read, selected and moved through with the mouse and the keyboard (Ctrl+End reaches the
+    // end of a long text).
+    for (QWidget* view : {static_cast<QWidget*>(Rich), static_cast<QWidget*>(Plain)})
+        view->setFocusPolicy(Qt::StrongFocus);
+    Rich->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Plain->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     addWidget(Rich);
     addWidget(Plain);
 }

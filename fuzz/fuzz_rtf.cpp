@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the RTF reader and turns what it read into a QTextDocument, as the
-// viewer's text view does. Neither may crash, read outside its input or hang; a paragraph
-// count beyond the input's size would mean text came from nowhere.
+// viewer's text view does, pictures included. Neither may crash, read outside its input or
+// hang; a paragraph count beyond the input's size would mean text came from nowhere.
 #include <QGuiApplication>
 #include <QTextDocument>
 #include <cstdint>
@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (doc.paragraphs.empty() || doc.paragraphs.size() > size + 1) __builtin_trap();
     QTextDocument text;
     tavrin::viewer::FillTextDocument(doc, &text);
-    if (text.blockCount() != int(doc.paragraphs.size())) __builtin_trap();
+    // Every paragraph is at least one block (a very long one goes on in several).
+    if (text.blockCount() < int(doc.paragraphs.size())) __builtin_trap();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Settings.h"
 #include "platform/profile/ProfileFile.h"
@@ -38,7 +39,8 @@ TLangForm::TLangForm(TMain& main, UserQuestions& questions)
     : QDialog(&main), main_(main), questions_(questions) {
     setWindowTitle("Customize language");
     // A fixed border and no title-bar buttons: the form is left through its own buttons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
 
     auto* grid = new QGridLayout(this);
@@ -54,11 +56,12 @@ TLangForm::TLangForm(TMain& main, UserQuestions& questions)
     QFont small = Label2->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     Label2->setFont(small);
-    Label2->setFixedWidth(160);
-    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(Label2, 1, 0, Qt::AlignTop);
 
     Panel2 = new QFrame(this);
     Panel2->setFrameShape(QFrame::StyledPanel);
+    // The list takes the height the texts leave it; it never makes the form larger.
+    Panel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     auto* panel = new QVBoxLayout(Panel2);
     panel->setContentsMargins(2, 2, 2, 2);
     FileBox = new QListWidget(Panel2);
@@ -70,16 +73,20 @@ TLangForm::TLangForm(TMain& main, UserQuestions& questions)
     B_Def = FlatButton("Set as default", "blue", false, this);
     B_cancel = FlatButton("Cancel", "red", false, this);
     B_OK = FlatButton("OK", "#00c000", true, this);
+    // Enter means OK wherever the focus is; only a click (or the space bar on it) runs
+    // "Set as default", which writes the settings file.
+    for (QPushButton* button : {B_Def, B_cancel}) button->setAutoDefault(false);
+    B_OK->setDefault(true);
     buttons->addWidget(B_Def);
     buttons->addStretch();
     buttons->addWidget(B_cancel);
     buttons->addStretch();
     buttons->addWidget(B_OK);
     grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
-    setMinimumSize(341, 198);
-    resize(341, 198);
+    FitToTexts();
 
     connect(B_OK, &QPushButton::clicked, this, &TLangForm::B_OKClick);
     connect(B_cancel, &QPushButton::clicked, this, &TLangForm::B_cancelClick);
@@ -110,14 +117,30 @@ std::string TLangForm::FileName() const {
 void TLangForm::showEvent(QShowEvent* event) {
     // Files added to the program folder since the last time are offered too.
     SetDirectory(folder_);
-    // The note wraps in its half of the form; the form grows when a language needs more lines.
-    Label2->setMinimumHeight(Label2->heightForWidth(Label2->width()));
-    adjustSize();
+    FitToTexts();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     QDialog::showEvent(event);
+}
+
+void TLangForm::FitToTexts() {
+    // The form is 341 x 198 and fixed; a language whose texts need more room makes it as much
+    // wider (the captions of the top line and the buttons) and taller (the note, wrapped in
+    // the left half) as they need, and no more.
+    QLayout* grid = layout();
+    Label2->setMinimumSize(0, 0);
+    Label2->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    grid->invalidate();
+    const int width = std::max(kWidth, grid->totalMinimumSize().width());
+    const QMargins margins = grid->contentsMargins();
+    const int spacing = static_cast<QGridLayout*>(grid)->horizontalSpacing();
+    Label2->setFixedWidth((width - margins.left() - margins.right() - spacing) / 2);
+    Label2->setMinimumHeight(Label2->heightForWidth(Label2->width()));
+    grid->invalidate();
+    const int height = std::max(kHeight, grid->totalMinimumSize().height());
+    setFixedSize(width, height);
 }
 
 void TLangForm::B_OKClick() {

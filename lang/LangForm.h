@@ -45,10 +45,15 @@ class TLangForm : public QDialog {
     QListWidget* FileBox;
     QPushButton *B_Def, *B_cancel, *B_OK;
 
+    // The form's size when its texts fit.
+    static constexpr int kWidth = 341, kHeight = 198;
+
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Makes the form the fixed size its texts need, never smaller than kWidth x kHeight.
+    void FitToTexts();
     // Sets the one control a key belongs to, and the copies that follow it.
     void Apply(LangText id, const std::string& text);
 

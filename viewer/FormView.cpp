@@ -10,9 +10,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
+#include "viewer/BitmapLoader.h"
 #include "viewer/JpegLoader.h"
 #include "viewer/PictureLoader.h"
 #include "viewer/PlainTextReader.h"
@@ -43,15 +46,15 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::SetPicture(const QImage& picture) {
     picture_ = picture;
-    jpeg_ = nullptr;
+    loading_ = nullptr;
     natural_ = picture.size();
     if (autoSize_) resize(natural_);
     update();
 }
 
-void TImage::SetJpeg(const JpegLoader* loader, QSize size) {
+void TImage::SetLoading(const ProgressivePicture* loading, QSize size) {
     picture_ = QImage();
-    jpeg_ = loader;
+    loading_ = loading;
     natural_ = size;
     if (autoSize_) resize(natural_);
     update();
@@ -59,7 +62,7 @@ void TImage::SetJpeg(const JpegLoader* loader, QSize size) {
 
 void TImage::Clear() {
     picture_ = QImage();
-    jpeg_ = nullptr;
+    loading_ = nullptr;
     natural_ = QSize();
     if (autoSize_) resize(0, 0);
     update();
@@ -80,8 +83,8 @@ void TImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF target = stretch_ ? QRectF(rect()) : QRectF(QPointF(0, 0), natural_);
     if (stretch_) painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (jpeg_)
-        jpeg_->Paint(painter, target);
+    if (loading_)
+        loading_->Paint(painter, target);
     else
         painter.drawImage(target, picture_);
 }
@@ -92,9 +95,16 @@ TTextBox::TTextBox(QWidget* parent) : QStackedWidget(parent) {
     Rich = new QTextEdit(this);
     Rich->setReadOnly(true);
     Rich->setAcceptRichText(true);
+    Rich->document()->setUndoRedoEnabled(false);
     Plain = new QPlainTextEdit(this);
     Plain->setReadOnly(true);
     Plain->document()->setUndoRedoEnabled(false);
+    // Read, selected and moved through with the mouse and the keyboard (Ctrl+End reaches the
+    // end of a long text).
+    for (QWidget* view : {static_cast<QWidget*>(Rich), static_cast<QWidget*>(Plain)})
+        view->setFocusPolicy(Qt::StrongFocus);
+    Rich->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Plain->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     addWidget(Rich);
     addWidget(Plain);
 }
@@ -183,7 +193,7 @@ TViewForm::TViewForm(QWidget* parent)
 }
 
 TViewForm::~TViewForm() {
-    StopJpeg();
+    StopPicture();
     StopText();
 }
 
@@ -233,20 +243,21 @@ void TViewForm::FormShow() {
     StopText();
     if (file->empty()) {
         // Nothing is selected: an empty window.
-        StopJpeg();
-        RE1->hide();
-        RE1->clear();
-        Imma->Clear();
-        b_stretch->setVisible(false);
-        SetScrollRanges({});
+        ShowEmpty();
         setWindowTitle(kCaption);
         return;
     }
 
     RE1->hide();
-    const bool loaded = LoadPicture(*file);
+    const PictureResult result = LoadPicture(*file);
     setWindowTitle(PathText(*file));
-    if (!loaded) {
+    if (result == PictureResult::TooLarge) {
+        // Too large a picture is no text either: the window says so and stays empty.
+        ShowEmpty();
+        if (showInformation) showInformation(kTooLarge);
+        return;
+    }
+    if (result == PictureResult::NotAPicture) {
         b_stretch->setVisible(false);
         SetScrollRanges({});
         ViewText();
@@ -256,45 +267,63 @@ void TViewForm::FormShow() {
     SetScrollRanges(ScrollRangesFor({size.width(), size.height()}, Geometry()));
 }
 
-bool TViewForm::LoadPicture(const std::string& path) {
-    StopJpeg();
-    const PictureKind kind = PictureKindOf(path);
-    if (kind == PictureKind::None) {
-        Imma->Clear();
-        return false;
-    }
-    if (kind == PictureKind::Jpeg) {
-        std::string error;
-        jpeg_ = JpegLoader::Open(path, &error, previewMinPixels_);
-        if (!jpeg_) {
-            Imma->Clear();
-            return false;
-        }
-        Imma->SetJpeg(jpeg_.get(), jpeg_->Size());
-        jpeg_->Start(
-            [this] {
-                Imma->update();
-                if (onPictureProgress) onPictureProgress();
-            },
-            [this, path](bool ok) { JpegFinished(ok, path); });
-        return true;
-    }
-    QImage picture = LoadStillPicture(path, kind);
-    if (picture.isNull()) {
-        Imma->Clear();
-        return false;
-    }
-    Imma->SetPicture(picture);
-    return true;
+void TViewForm::ShowEmpty() {
+    StopPicture();
+    RE1->hide();
+    RE1->clear();
+    Imma->Clear();
+    b_stretch->setVisible(false);
+    SetScrollRanges({});
 }
 
-void TViewForm::JpegFinished(bool ok, const std::string& path) {
-    // The loader's own event is still running: it goes once that has returned.
-    JpegLoader* loader = jpeg_.release();
-    if (ok) Imma->SetPicture(loader->Picture());
-    loader->deleteLater();
+TViewForm::PictureResult TViewForm::LoadPicture(const std::string& path) {
+    StopPicture();
+    Imma->Clear();
+    const PictureKind kind = PictureKindOf(path);
+    if (kind == PictureKind::None) return PictureResult::NotAPicture;
+    if (kind == PictureKind::Jpeg) {
+        std::string error;
+        bool tooLarge = false;
+        std::unique_ptr<JpegLoader> jpeg =
+            JpegLoader::Open(path, &error, previewMinPixels_, &tooLarge);
+        if (!jpeg) return tooLarge ? PictureResult::TooLarge : PictureResult::NotAPicture;
+        StartLoading(std::move(jpeg), path);
+        return PictureResult::Shown;
+    }
+    if (kind == PictureKind::Bitmap) {
+        BitmapLoader::Status status;
+        const QRgb background = PanImage->palette().color(QPalette::Window).rgb();
+        std::unique_ptr<BitmapLoader> bitmap = BitmapLoader::Open(path, background, &status);
+        if (!bitmap)
+            return status == BitmapLoader::Status::TooLarge ? PictureResult::TooLarge
+                                                            : PictureResult::NotAPicture;
+        StartLoading(std::move(bitmap), path);
+        return PictureResult::Shown;
+    }
+    QImage picture = LoadStillPicture(path, kind);
+    if (picture.isNull()) return PictureResult::NotAPicture;
+    Imma->SetPicture(picture);
+    return PictureResult::Shown;
+}
+
+void TViewForm::StartLoading(std::unique_ptr<ProgressivePicture> loading, const std::string& path) {
+    loading_ = std::move(loading);
+    Imma->SetLoading(loading_.get(), loading_->Size());
+    loading_->Start(
+        [this] {
+            Imma->update();
+            if (onPictureProgress) onPictureProgress();
+        },
+        [this, path](bool ok) { LoadingFinished(ok, path); });
+}
+
+void TViewForm::LoadingFinished(bool ok, const std::string& path) {
+    // The picture's own event is still running: it goes once that has returned.
+    ProgressivePicture* loaded = loading_.release();
+    if (ok) Imma->SetPicture(loaded->Picture());
+    loaded->deleteLater();
     if (!ok) {
-        // A picture that fails while it decodes falls back to the text view, as one that
+        // A picture that fails while it loads falls back to the text view, as one that
         // fails at once does.
         Imma->Clear();
         b_stretch->setVisible(false);
@@ -304,14 +333,14 @@ void TViewForm::JpegFinished(bool ok, const std::string& path) {
     if (onPictureProgress) onPictureProgress();
 }
 
-void TViewForm::StopJpeg() {
-    if (!jpeg_) return;
-    jpeg_->Cancel();
-    jpeg_.reset();
+void TViewForm::StopPicture() {
+    if (!loading_) return;
+    loading_->Cancel();
+    loading_.reset();
 }
 
 bool TViewForm::PictureLoading() const {
-    return jpeg_ != nullptr;
+    return loading_ != nullptr;
 }
 
 bool TViewForm::TextLoading() const {
@@ -349,15 +378,17 @@ bool TViewForm::LoadText(const std::string& path) {
     auto reader = std::make_unique<PlainTextReader>();
     if (!reader->Open(path, kTextLimit)) return false;
     RE1->clear();
+    // The text goes in piece by piece; the first slice shows at once, the rest follows from
+    // the event loop, so the window answers (and closes) while a long file comes in.
     if (LooksLikeRtf(reader->Head(5))) {
         if (!reader->ReadAll()) return false;
         RE1->ShowRich();
-        FillTextDocument(ParseRtf(reader->Bytes()), RE1->Rich->document());
-        RE1->Rich->moveCursor(QTextCursor::Start);
+        text_ = std::move(reader);
+        rtf_ = std::make_unique<RtfReader>(text_->Bytes());
+        rtfWriter_ = std::make_unique<RtfTextWriter>(RE1->Rich->document());
+        FeedRichText();
         return true;
     }
-    // Plain text goes in piece by piece; the first slice shows at once, the rest follows
-    // from the event loop, so the window answers (and closes) while a long file comes in.
     reader->SetMaxLineLength(kMaxShownLineLength);
     RE1->ShowPlain();
     text_ = std::move(reader);
@@ -374,6 +405,7 @@ bool TViewForm::LoadText(const std::string& path) {
 }
 
 void TViewForm::FeedText() {
+    if (rtf_) return FeedRichText();
     if (!text_) return;
     QElapsedTimer slice;
     slice.start();
@@ -391,14 +423,48 @@ void TViewForm::FeedText() {
         end.insertText(DocumentText(piece), QTextCharFormat());
         if (restart) view->moveCursor(QTextCursor::Start);
     }
-    if (text_->AtEnd())
-        StopText();
-    else
+    if (!text_->AtEnd()) {
         textTimer_->start();
+        return;
+    }
+    if (text_->Cut()) AppendCutNote(view->document());
+    StopText();
+}
+
+void TViewForm::FeedRichText() {
+    QElapsedTimer slice;
+    slice.start();
+    const bool first = rtfWriter_->Written() == 0;
+    bool done = false;
+    do {
+        done = rtf_->Read(kTextPiece);
+        rtfWriter_->Write(rtf_->Document(), rtf_->CompleteParagraphs());
+    } while (!done && slice.elapsed() < kTextSliceMs);
+    if (first) RE1->Rich->moveCursor(QTextCursor::Start);
+    if (!done) {
+        textTimer_->start();
+        return;
+    }
+    if (text_->Cut()) AppendCutNote(RE1->Rich->document());
+    StopText();
+}
+
+void TViewForm::AppendCutNote(QTextDocument* document) {
+    // The text box holds at most kTextLimit bytes of a file: a longer file says so at the
+    // end of what is shown, after an empty line.
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    const bool lineEnded = document->lastBlock().length() <= 1;  // the last line is empty
+    QTextCharFormat note;
+    note.setFontItalic(true);
+    end.insertText(lineEnded ? "\n" : "\n\n", QTextCharFormat());
+    end.insertText(kTextCut, note);
 }
 
 void TViewForm::StopText() {
     textTimer_->stop();
+    rtfWriter_.reset();
+    rtf_.reset();
     text_.reset();
 }
 

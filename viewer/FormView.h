@@ -24,19 +24,21 @@ class QTimer;
 
 namespace tavrin::viewer {
 
-class JpegLoader;
 class PlainTextReader;
+class RtfReader;
+class RtfTextWriter;
+class ProgressivePicture;
 
-// The image control `Imma`: it shows a still picture or a JPEG picture while it decodes,
-// sizes itself to the picture when auto-size is on and draws it to its own size when
-// stretching is on.
+// The image control `Imma`: it shows a still picture or the rows that are ready of a picture
+// still loading, sizes itself to the picture when auto-size is on and draws it to its own
+// size when stretching is on.
 class TImage : public QWidget {
   public:
     explicit TImage(QWidget* parent = nullptr);
 
     void SetPicture(const QImage& picture);
-    // Shows the rows a loader has ready (the loader stays the caller's).
-    void SetJpeg(const JpegLoader* loader, QSize size);
+    // Shows the rows a loading picture has ready (the picture stays the caller's).
+    void SetLoading(const ProgressivePicture* loading, QSize size);
     void Clear();
 
     bool Empty() const { return natural_.isEmpty(); }
@@ -53,7 +55,7 @@ class TImage : public QWidget {
 
   private:
     QImage picture_;
-    const JpegLoader* jpeg_ = nullptr;
+    const ProgressivePicture* loading_ = nullptr;
     QSize natural_;
     bool autoSize_ = true;
     bool stretch_ = false;
@@ -84,10 +86,14 @@ class TViewForm : public QDialog {
   public:
     static constexpr const char* kCaption = "View";
     static constexpr const char* kNotSupported = "Type not supported yet";
+    // The message for a picture that would take more memory than a picture may.
+    static constexpr const char* kTooLarge = "The picture is too large to show.";
+    // The last line of the text of a file longer than the text box takes.
+    static constexpr const char* kTextCut = "[Only the first 16 MB of the file are shown.]";
     // The most bytes of a text file the text box takes.
     static constexpr std::size_t kTextLimit = std::size_t(16) << 20;
-    // A plain text goes into the text box in pieces of about this many bytes, as many at a
-    // time as fit in kTextSliceMs; the event loop runs between the slices.
+    // A text goes into the text box in pieces of about this many bytes, as many at a time as
+    // fit in kTextSliceMs; the event loop runs between the slices.
     static constexpr std::size_t kTextPiece = std::size_t(128) << 10;
     static constexpr int kTextSliceMs = 15;
 
@@ -110,9 +116,9 @@ class TViewForm : public QDialog {
     void ScrollHChange();
     void LbButton1Click();
 
-    // True while a JPEG picture is still decoding.
+    // True while a picture (a JPEG decoding, a large bitmap) is still loading.
     bool PictureLoading() const;
-    // True while a plain text is still going into the text box.
+    // True while a text is still going into the text box.
     bool TextLoading() const;
     // Pictures of several scans with at least this many pixels get a quick first pass.
     void SetJpegPreviewMinPixels(std::int64_t pixels) { previewMinPixels_ = pixels; }
@@ -132,19 +138,29 @@ class TViewForm : public QDialog {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    enum class PictureResult { Shown, NotAPicture, TooLarge };
+
     PanelGeometry Geometry() const;
-    bool LoadPicture(const std::string& path);
+    PictureResult LoadPicture(const std::string& path);
+    // Starts showing a picture that loads while the event loop runs.
+    void StartLoading(std::unique_ptr<ProgressivePicture> loading, const std::string& path);
+    void LoadingFinished(bool ok, const std::string& path);
+    void ShowEmpty();
     void ShowTextOf(const std::string& path);
     bool LoadText(const std::string& path);
-    // Puts the next slice of the plain text being read into the text box.
+    // Puts the next slice of the text being read into the text box.
     void FeedText();
+    void FeedRichText();
+    void AppendCutNote(QTextDocument* document);
     void StopText();
     void SetScrollRanges(ScrollMaxima maxima);
-    void StopJpeg();
-    void JpegFinished(bool ok, const std::string& path);
+    void StopPicture();
 
-    std::unique_ptr<JpegLoader> jpeg_;
+    std::unique_ptr<ProgressivePicture> loading_;
     std::unique_ptr<PlainTextReader> text_;
+    // A rich text being read from the bytes of text_, and written into the text box.
+    std::unique_ptr<RtfReader> rtf_;
+    std::unique_ptr<RtfTextWriter> rtfWriter_;
     QTimer* textTimer_;
     std::int64_t previewMinPixels_;
 };

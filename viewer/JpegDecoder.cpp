@@ -101,6 +101,7 @@ bool JpegDecoder::Open(std::vector<std::uint8_t> data) {
     height_ = int(s.cinfo.image_height);
     if (std::int64_t(width_) * height_ > kMaxPixels) {
         error_ = "picture too large";
+        tooLarge_ = true;
         return false;
     }
     multiScan_ = jpeg_has_multiple_scans(&s.cinfo) != 0;

@@ -65,6 +65,8 @@ class JpegDecoder {
     // Whether Decode makes a preview with this threshold.
     bool HasPreview(std::int64_t previewMinPixels = kPreviewMinPixels) const;
     const std::string& Error() const { return error_; }
+    // Open failed only because the picture has more than kMaxPixels pixels.
+    bool TooLarge() const { return tooLarge_; }
 
     // Decodes into `target`. False when the library met a fatal error (Error() says which)
     // or the target cancelled. Can be called once after Open.
@@ -79,6 +81,7 @@ class JpegDecoder {
     int height_ = 0;
     bool multiScan_ = false;
     bool opened_ = false;
+    bool tooLarge_ = false;
     std::string error_;
 };
 

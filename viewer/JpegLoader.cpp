@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+#include "viewer/ViewLogic.h"
+
 namespace tavrin::viewer {
 
 namespace {
@@ -31,7 +33,11 @@ void Unmap(void* info) {
 QImage AllocatePicture(int width, int height) {
     const std::size_t stride = std::size_t(width) * 4;
     const std::size_t size = stride * std::size_t(height);
-    if (size < (std::size_t(8) << 20)) return QImage(width, height, QImage::Format_RGB32);
+    if (size < (std::size_t(8) << 20)) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::black);  // fresh memory, never shown before it is written
+        return image;
+    }
     void* address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (address == MAP_FAILED) return {};
 #ifdef MADV_HUGEPAGE
@@ -44,10 +50,18 @@ QImage AllocatePicture(int width, int height) {
 }  // namespace
 
 std::unique_ptr<JpegLoader> JpegLoader::Open(const std::string& path, std::string* error,
-                                             std::int64_t previewMinPixels) {
+                                             std::int64_t previewMinPixels, bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     std::unique_ptr<JpegLoader> loader(new JpegLoader);
     if (!loader->decoder_.OpenFile(path)) {
         if (error) *error = loader->decoder_.Error();
+        if (tooLarge) *tooLarge = loader->decoder_.TooLarge();
+        return nullptr;
+    }
+    if (std::int64_t(loader->decoder_.Width()) * loader->decoder_.Height() * 4 >
+        PictureMemoryLimit()) {
+        if (error) *error = "picture too large";
+        if (tooLarge) *tooLarge = true;
         return nullptr;
     }
     loader->width_ = loader->decoder_.Width();

@@ -14,29 +14,32 @@
 #include <thread>
 
 #include "viewer/JpegDecoder.h"
-
-class QPainter;
+#include "viewer/ProgressivePicture.h"
 
 namespace tavrin::viewer {
 
-class JpegLoader : public QObject, private JpegDecoder::Target {
+class JpegLoader : public ProgressivePicture, private JpegDecoder::Target {
   public:
-    // Reads the file and its header; null, with `error` set, when it is no readable JPEG.
+    // Reads the file and its header; null, with `error` set, when it is no readable JPEG;
+    // `tooLarge`, when given, tells a picture refused only for its size.
     static std::unique_ptr<JpegLoader> Open(
         const std::string& path, std::string* error,
-        std::int64_t previewMinPixels = JpegDecoder::kPreviewMinPixels);
+        std::int64_t previewMinPixels = JpegDecoder::kPreviewMinPixels, bool* tooLarge = nullptr);
     ~JpegLoader() override;
 
-    QSize Size() const { return {width_, height_}; }
+    QSize Size() const override { return {width_, height_}; }
     bool HasPreview() const { return hasPreview_; }
 
     // Starts decoding. `changed` runs on this object's thread when rows were added (at most
     // once per interval, the first rows at once); `finished` when the decode has ended, with
     // false after an error.
     void Start(std::function<void()> changed, std::function<void(bool ok)> finished,
-               std::chrono::milliseconds interval = std::chrono::milliseconds(15));
+               std::chrono::milliseconds interval);
+    void Start(std::function<void()> changed, std::function<void(bool ok)> finished) override {
+        Start(std::move(changed), std::move(finished), std::chrono::milliseconds(15));
+    }
     // Stops the decode and waits for the worker.
-    void Cancel();
+    void Cancel() override;
 
     bool Finished() const { return finished_; }
     bool Succeeded() const { return succeeded_; }
@@ -45,11 +48,8 @@ class JpegLoader : public QObject, private JpegDecoder::Target {
     int RowsReady() const;
     // The preview, once it is complete (null before, and without one).
     QImage Preview() const;
-    // The whole picture once the decode has succeeded (null before).
-    QImage Picture() const;
-
-    // Draws what is ready, the picture's full size mapped onto `target`.
-    void Paint(QPainter& painter, const QRectF& target) const;
+    QImage Picture() const override;
+    void Paint(QPainter& painter, const QRectF& target) const override;
 
   private:
     JpegLoader() = default;

@@ -11,6 +11,7 @@ namespace tavrin::viewer {
 namespace {
 
 QImage ReadWithFormat(const std::string& path, const char* format) {
+    UsePictureMemoryLimit();
     QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)), format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
@@ -18,6 +19,15 @@ QImage ReadWithFormat(const std::string& path, const char* format) {
 }
 
 }  // namespace
+
+void UsePictureMemoryLimit() {
+    // The platform's readers refuse pictures of more than 256 MB unless told otherwise.
+    static const bool once = [] {
+        QImageReader::setAllocationLimit(int(PictureMemoryLimit() >> 20));
+        return true;
+    }();
+    (void)once;
+}
 
 QImage RenderMetafileBytes(const std::string& bytes) {
     auto metafile =
@@ -31,8 +41,6 @@ QImage LoadStillPicture(const std::string& path, PictureKind kind) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return {};
     switch (kind) {
-        case PictureKind::Bitmap:
-            return ReadWithFormat(path, "bmp");
         case PictureKind::Icon:
             return ReadWithFormat(path, "ico");
         case PictureKind::Metafile:
@@ -42,6 +50,7 @@ QImage LoadStillPicture(const std::string& path, PictureKind kind) {
             if (!ReadFileHead(path, std::size_t(kMaxMetafileBytes), &bytes)) return {};
             return RenderMetafileBytes(bytes);
         }
+        case PictureKind::Bitmap:  // BitmapLoader reads them, slice by slice
         case PictureKind::Jpeg:
         case PictureKind::None:
             return {};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "viewer/ViewLogic.h"
 
@@ -17,7 +18,8 @@ std::u16string RtfDocument::PlainText() const {
     std::u16string out;
     for (std::size_t i = 0; i < paragraphs.size(); ++i) {
         if (i) out.push_back(u'\n');
-        for (const RtfRun& run : paragraphs[i].runs) out += run.text;
+        for (const RtfRun& run : paragraphs[i].runs)
+            out += run.picture ? std::u16string(1, u'\uFFFC') : run.text;
     }
     return out;
 }
@@ -25,7 +27,7 @@ std::u16string RtfDocument::PlainText() const {
 namespace {
 
 // Where the text of the current group goes.
-enum class Dest { Body, Skip, FontTable, ColorTable };
+enum class Dest { Body, Skip, FontTable, ColorTable, Picture };
 
 struct GroupState {
     Dest dest = Dest::Body;
@@ -37,20 +39,61 @@ struct GroupState {
 // Destinations without body text, read past as a whole.
 bool IsSkippedDestination(std::string_view word) {
     static constexpr const char* kSkipped[] = {
-        "info",         "stylesheet", "pict",      "header",
-        "headerl",      "headerr",    "headerf",   "footer",
-        "footerl",      "footerr",    "footerf",   "footnote",
-        "fldinst",      "objdata",    "objclass",  "objname",
-        "shpinst",      "nonshppict", "xe",        "tc",
-        "txe",          "rxe",        "bkmkstart", "bkmkend",
-        "filetbl",      "revtbl",     "listtable", "listoverridetable",
-        "rsidtbl",      "generator",  "template",  "annotation",
-        "atnid",        "atnauthor",  "ftnsep",    "ftnsepc",
-        "ftncn",        "aftnsep",    "aftnsepc",  "aftncn",
-        "docvar",       "userprops",  "themedata", "colorschememapping",
-        "latentstyles", "datastore",  "xmlnstbl",  "pgdsctbl",
-        "private",      "pn",         "author",    "operator",
-        "title",        "subject",    "keywords",  "comment",
+        "info",
+        "stylesheet",
+        "nonshppict",
+        "header",
+        "headerl",
+        "headerr",
+        "headerf",
+        "footer",
+        "footerl",
+        "footerr",
+        "footerf",
+        "footnote",
+        "fldinst",
+        "objdata",
+        "objclass",
+        "objname",
+        "shpinst",
+        "xe",
+        "tc",
+        "txe",
+        "rxe",
+        "bkmkstart",
+        "bkmkend",
+        "filetbl",
+        "revtbl",
+        "listtable",
+        "listoverridetable",
+        "rsidtbl",
+        "generator",
+        "template",
+        "annotation",
+        "atnid",
+        "atnauthor",
+        "ftnsep",
+        "ftnsepc",
+        "ftncn",
+        "aftnsep",
+        "aftnsepc",
+        "aftncn",
+        "docvar",
+        "userprops",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "xmlnstbl",
+        "pgdsctbl",
+        "private",
+        "pn",
+        "author",
+        "operator",
+        "title",
+        "subject",
+        "keywords",
+        "comment",
         "doccomm",
     };
     for (const char* s : kSkipped)
@@ -58,30 +101,37 @@ bool IsSkippedDestination(std::string_view word) {
     return false;
 }
 
-class Parser {
+}  // namespace
+
+class RtfReader::Parser {
   public:
     explicit Parser(std::string_view in) : in_(in) {
         // Text before any \f is in the default font, font 0 unless \deff names another.
         state_.chr.font = 0;
     }
 
-    RtfDocument Run() {
-        doc_.paragraphs.emplace_back();
-        // Text before the first group is not part of a document; the reader starts at it.
-        while (pos_ < in_.size() && in_[pos_] != '{') ++pos_;
-        bool started = false;
-        while (pos_ < in_.size() && !finished_) {
+    // Reads on until about `count` more bytes are read; true once the document is complete.
+    bool Read(std::size_t count) {
+        if (done_) return true;
+        if (!begun_) {
+            begun_ = true;
+            doc_.paragraphs.emplace_back();
+            // Text before the first group is not part of a document; the reader starts at it.
+            while (pos_ < in_.size() && in_[pos_] != '{') ++pos_;
+        }
+        const std::size_t stop = count >= in_.size() - pos_ ? in_.size() : pos_ + count;
+        while (pos_ < stop && !finished_) {
             char c = in_[pos_++];
             switch (c) {
                 case '{':
                     FlushBytes();
                     OpenGroup();
-                    started = true;
+                    started_ = true;
                     break;
                 case '}':
                     FlushBytes();
                     CloseGroup();
-                    if (started && depth_ == 0) finished_ = true;
+                    if (started_ && depth_ == 0) finished_ = true;
                     break;
                 case '\\':
                     ControlToken();
@@ -99,6 +149,7 @@ class Parser {
                     break;
             }
         }
+        if (pos_ < in_.size() && !finished_) return false;
         FlushBytes();
         FinishFontEntry();
         // The last paragraph takes the paragraph format in force at the end; an empty one
@@ -107,8 +158,13 @@ class Parser {
             doc_.paragraphs.pop_back();
         else if (!lastFormatSet_)
             doc_.paragraphs.back().format = state_.par;
-        return std::move(doc_);
+        done_ = true;
+        return true;
     }
+
+    const RtfDocument& Document() const { return doc_; }
+    RtfDocument Take() { return std::move(doc_); }
+    bool Done() const { return done_; }
 
   private:
     // --- groups ---------------------------------------------------------------------------
@@ -135,6 +191,8 @@ class Parser {
         if (state_.dest == Dest::FontTable && !stack_.empty() &&
             stack_.back().dest == Dest::FontTable)
             FinishFontEntry();
+        const bool pictureEnds =
+            state_.dest == Dest::Picture && !stack_.empty() && stack_.back().dest != Dest::Picture;
         if (stack_.empty()) return;
         if (depth_ == 0) {
             // The document's group ends: its last paragraph keeps the format in force now.
@@ -144,6 +202,7 @@ class Parser {
         }
         state_ = stack_.back();
         stack_.pop_back();
+        if (pictureEnds) FinishPicture();
     }
 
     // --- control words and symbols --------------------------------------------------------
@@ -223,13 +282,19 @@ class Parser {
         const bool ignorable = pendingIgnorable_;
         pendingIgnorable_ = false;
         if (w == "bin") {
-            // Binary data: the next `param` bytes are no text in any destination.
-            std::size_t n = hasParam && param > 0 ? std::size_t(param) : 0;
-            pos_ += std::min(n, in_.size() - pos_);
+            // Binary data: the next `param` bytes are no text in any destination; in a
+            // picture they are its data.
+            std::size_t n =
+                std::min(hasParam && param > 0 ? std::size_t(param) : 0, in_.size() - pos_);
+            if (state_.dest == Dest::Picture && picture_)
+                picture_->data.append(in_.substr(pos_, n));
+            pos_ += n;
             return;
         }
         if (state_.dest == Dest::Skip) return;
+        if (state_.dest == Dest::Picture) return PictureWord(w, hasParam, param, ignorable);
         if (w == "u") {
+            if (!hasParam) return;  // a bare \u is no character
             if (ConsumeSkip()) return;
             int code = param < 0 ? param + 65536 : param;
             if (state_.dest == Dest::Body && code >= 0 && code <= 0xFFFF) {
@@ -253,9 +318,19 @@ class Parser {
             color_ = {};
             return;
         }
+        if (w == "pict") {
+            FlushBytes();
+            state_.dest = Dest::Picture;
+            picture_ = RtfPicture{};
+            pictureNibble_ = -1;
+            return;
+        }
         if (ignorable || IsSkippedDestination(w)) {
             // An ignorable destination this reader does not know, or one without body text.
-            if (ignorable && (w == "fldrslt" || w == "listtext" || w == "pntext")) return;
+            // A picture in the form of newer writers (\shppict) is read; the form for older
+            // readers next to it (\nonshppict) is not.
+            if (ignorable && (w == "fldrslt" || w == "listtext" || w == "pntext" || w == "shppict"))
+                return;
             FlushBytes();
             state_.dest = Dest::Skip;
             return;
@@ -299,6 +374,7 @@ class Parser {
         if (w == "b") return SetFlag(&RtfCharFormat::bold, on);
         if (w == "i") return SetFlag(&RtfCharFormat::italic, on);
         if (w == "strike" || w == "striked") return SetFlag(&RtfCharFormat::strike, on);
+        if (w == "v") return SetFlag(&RtfCharFormat::hidden, on);
         if (w == "ulnone") return SetFlag(&RtfCharFormat::underline, false);
         if (w == "ul" || w == "uld" || w == "uldash" || w == "uldashd" || w == "uldashdd" ||
             w == "uldb" || w == "ulhwave" || w == "ulth" || w == "ulw" || w == "ulwave" ||
@@ -385,6 +461,9 @@ class Parser {
             case Dest::Body:
                 AddByte(c);
                 return;
+            case Dest::Picture:
+                PictureHexDigit(c);
+                return;
         }
     }
 
@@ -426,15 +505,17 @@ class Parser {
     }
 
     void Append(const std::u16string& text, const RtfCharFormat& format) {
-        if (text.empty()) return;
+        if (text.empty() || format.hidden) return;  // hidden text is not shown
         std::vector<RtfRun>& runs = doc_.paragraphs.back().runs;
-        if (runs.empty() || !(runs.back().format == format)) runs.push_back({{}, format});
+        if (runs.empty() || !(runs.back().format == format) || runs.back().picture)
+            runs.push_back({{}, format, nullptr});
         runs.back().text += text;
     }
 
     void ParagraphBreak() {
         if (ConsumeSkip()) return;
         if (state_.dest != Dest::Body) return;
+        if (state_.chr.hidden) return;  // a hidden paragraph mark joins the paragraphs
         FlushBytes();
         doc_.paragraphs.back().format = state_.par;
         doc_.paragraphs.emplace_back();
@@ -445,6 +526,55 @@ class Parser {
         if (skipCount_ <= 0) return false;
         --skipCount_;
         return true;
+    }
+
+    // --- pictures -------------------------------------------------------------------------
+    void PictureWord(std::string_view w, bool hasParam, int param, bool ignorable) {
+        if (ignorable) {
+            // A destination inside the picture (its id, its properties): no picture data.
+            state_.dest = Dest::Skip;
+            return;
+        }
+        if (!picture_) return;
+        RtfPicture& p = *picture_;
+        if (w == "pngblip") p.kind = RtfPicture::Kind::Png;
+        if (w == "jpegblip") p.kind = RtfPicture::Kind::Jpeg;
+        if (w == "emfblip") p.kind = RtfPicture::Kind::Emf;
+        if (w == "dibitmap") p.kind = RtfPicture::Kind::Dib;
+        if (w == "wmetafile") {
+            p.kind = RtfPicture::Kind::Wmf;
+            if (hasParam) p.mapMode = param;
+        }
+        if (w == "wbitmap" || w == "macpict" || w == "pmmetafile") p.kind = RtfPicture::Kind::None;
+        const int value = hasParam ? param : 0;
+        if (w == "picw") p.width = value;
+        if (w == "pich") p.height = value;
+        if (w == "picwgoal") p.goalWidth = value;
+        if (w == "pichgoal") p.goalHeight = value;
+        if (w == "picscalex" && value > 0) p.scaleX = value;
+        if (w == "picscaley" && value > 0) p.scaleY = value;
+    }
+
+    void PictureHexDigit(char c) {
+        const int v = HexValue(c);
+        if (v < 0 || !picture_) return;  // blanks between the digits
+        if (pictureNibble_ < 0) {
+            pictureNibble_ = v;
+            return;
+        }
+        picture_->data.push_back(char(pictureNibble_ * 16 + v));
+        pictureNibble_ = -1;
+    }
+
+    // The picture group has ended: its picture is a run of its own in the text.
+    void FinishPicture() {
+        std::optional<RtfPicture> picture = std::move(picture_);
+        picture_.reset();
+        if (!picture || picture->kind == RtfPicture::Kind::None || picture->data.empty()) return;
+        if (state_.dest != Dest::Body || state_.chr.hidden) return;
+        FlushBytes();
+        doc_.paragraphs.back().runs.push_back(
+            {{}, state_.chr, std::make_shared<const RtfPicture>(std::move(*picture))});
     }
 
     // --- tables ---------------------------------------------------------------------------
@@ -506,7 +636,10 @@ class Parser {
 
     std::string_view in_;
     std::size_t pos_ = 0;
+    bool begun_ = false;
+    bool started_ = false;
     bool finished_ = false;
+    bool done_ = false;
     bool lastFormatSet_ = false;
     RtfDocument doc_;
     GroupState state_;
@@ -525,12 +658,40 @@ class Parser {
     RtfFont fontEntry_;
     std::string fontName_;
     bool inFontEntry_ = false;
+    // The picture being read and the first hex digit of its next byte.
+    std::optional<RtfPicture> picture_;
+    int pictureNibble_ = -1;
 };
 
-}  // namespace
+RtfReader::RtfReader(std::string_view bytes) : parser_(std::make_unique<Parser>(bytes)) {}
+
+RtfReader::~RtfReader() = default;
+
+bool RtfReader::Read(std::size_t count) {
+    return parser_->Read(count);
+}
+
+bool RtfReader::Done() const {
+    return parser_->Done();
+}
+
+const RtfDocument& RtfReader::Document() const {
+    return parser_->Document();
+}
+
+std::size_t RtfReader::CompleteParagraphs() const {
+    const std::size_t n = parser_->Document().paragraphs.size();
+    return parser_->Done() ? n : (n ? n - 1 : 0);
+}
+
+RtfDocument RtfReader::TakeDocument() {
+    return parser_->Take();
+}
 
 RtfDocument ParseRtf(std::string_view bytes) {
-    return Parser(bytes).Run();
+    RtfReader reader(bytes);
+    reader.Read(bytes.size());
+    return reader.TakeDocument();
 }
 
 }  // namespace tavrin::viewer

@@ -1,9 +1,12 @@
 // The read RTF document as a QTextDocument.
 #include <QColor>
+#include <QImage>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <algorithm>
 
 #include "viewer/RtfReader.h"
@@ -69,20 +72,32 @@ QTextBlockFormat BlockFormat(const RtfParFormat& f) {
 
 }  // namespace
 
-void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
+RtfTextWriter::RtfTextWriter(QTextDocument* out) {
     out->clear();
-    QTextCursor cursor(out);
+    cursor_ = std::make_unique<QTextCursor>(out);
+}
+
+RtfTextWriter::~RtfTextWriter() = default;
+
+void RtfTextWriter::Write(const RtfDocument& document, std::size_t end) {
+    end = std::min(end, document.paragraphs.size());
+    if (written_ >= end) return;
+    QTextCursor& cursor = *cursor_;
     cursor.beginEditBlock();
-    bool first = true;
-    for (const RtfParagraph& paragraph : document.paragraphs) {
+    for (; written_ < end; ++written_) {
+        const RtfParagraph& paragraph = document.paragraphs[written_];
         const QTextBlockFormat blockFormat = BlockFormat(paragraph.format);
-        if (first)
+        if (written_ == 0)
             cursor.setBlockFormat(blockFormat);
         else
             cursor.insertBlock(blockFormat);
-        first = false;
         std::size_t blockLength = 0;
         for (const RtfRun& run : paragraph.runs) {
+            if (run.picture) {
+                InsertPicture(cursor, *run.picture);
+                ++blockLength;
+                continue;
+            }
             QString text = QString::fromStdU16String(run.text);
             // Paragraph separators inside a run would start blocks of their own, and the
             // document's frame markers are no text.
@@ -111,6 +126,22 @@ void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
         }
     }
     cursor.endEditBlock();
+}
+
+void RtfTextWriter::InsertPicture(QTextCursor& cursor, const RtfPicture& picture) {
+    const QImage image = RenderRtfPicture(picture);
+    if (image.isNull()) return;  // a picture that cannot be read is left out
+    const QString name = QString("rtf-picture:%1").arg(++pictures_);
+    cursor.document()->addResource(QTextDocument::ImageResource, QUrl(name), QVariant(image));
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(image.width());
+    format.setHeight(image.height());
+    cursor.insertImage(format);
+}
+
+void FillTextDocument(const RtfDocument& document, QTextDocument* out) {
+    RtfTextWriter(out).Write(document, document.paragraphs.size());
 }
 
 }  // namespace tavrin::viewer

@@ -47,6 +47,13 @@ PixelSize StretchedSize(PixelSize picture, const PanelGeometry& geometry) {
     return out;
 }
 
+std::int64_t PictureMemoryLimit() {
+    constexpr std::int64_t kLimit = std::int64_t(1) << 30;
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return kLimit;
+    return std::min(kLimit, std::int64_t(pages) * pageSize / 2);
+}
+
 bool LooksLikeRtf(std::string_view bytes) {
     return bytes.substr(0, 5) == "{\\rtf";
 }

@@ -2,6 +2,7 @@
 // the stretched size of a picture, and how the bytes of a text file become characters.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,10 @@ ScrollMaxima ScrollRangesFor(PixelSize picture, const PanelGeometry& geometry);
 // the width left of the vertical scroll bar; the other side follows the ratio, truncated.
 // An empty picture keeps its size.
 PixelSize StretchedSize(PixelSize picture, const PanelGeometry& geometry);
+
+// The most memory one picture may take: 1 GiB, or half the machine's memory when that is
+// less. A larger picture is refused with a message.
+std::int64_t PictureMemoryLimit();
 
 // Where the picture's top (left) edge lies for a vertical (horizontal) scroll position.
 constexpr int PictureEdgeFor(int position) {

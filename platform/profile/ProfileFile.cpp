@@ -135,36 +135,36 @@ ProfileFile ProfileFile::Open(const std::string& path) {
 
 ProfileFile ProfileFile::FromText(std::string_view text) {
     ProfileFile file;
-    std::string section;
-    bool inSection = false;
     for (std::string_view line : SplitLines(text)) {
         std::string_view name, key, value;
         if (SectionName(line, name)) {
-            section.assign(name);
-            inSection = true;
-        } else if (inSection && KeyValue(line, key, value)) {
-            file.entries_.push_back({section, std::string(key), CleanValue(value)});
+            file.sections_.push_back({std::string(name), {}});
+        } else if (!file.sections_.empty() && KeyValue(line, key, value)) {
+            file.sections_.back().entries.push_back({std::string(key), CleanValue(value)});
         }
     }
     return file;
 }
 
+const ProfileFile::Entry* ProfileFile::Find(std::string_view section, std::string_view key) const {
+    for (const Section& s : sections_) {
+        if (!SameName(s.name, section)) continue;
+        // The first section of that name holds the keys, as the platform reader does.
+        for (const Entry& e : s.entries)
+            if (SameName(e.key, key)) return &e;
+        return nullptr;
+    }
+    return nullptr;
+}
+
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const {
-    // The first section of that name holds the keys, as the platform reader does.
-    const std::string* firstSection = nullptr;
-    for (const Entry& e : entries_) {
-        if (!SameName(e.section, section)) continue;
-        if (!firstSection) firstSection = &e.section;
-        if (e.section == *firstSection && SameName(e.key, key)) return e.value;
-    }
-    return std::string(defaultValue);
+    const Entry* entry = Find(section, key);
+    return entry ? entry->value : std::string(defaultValue);
 }
 
 bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
-    for (const Entry& e : entries_)
-        if (SameName(e.section, section) && SameName(e.key, key)) return true;
-    return false;
+    return Find(section, key) != nullptr;
 }
 
 bool ProfileFile::WriteString(const std::string& path, std::string_view section,

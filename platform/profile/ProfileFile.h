@@ -1,8 +1,10 @@
 // Reader and writer of profile files (tavrin.ini and the language files): section lines
-// "[Name]", then "key=value" lines. Section and key names match without regard to case;
-// a value is the text after the first "=", without leading and trailing blanks, with one
-// pair of enclosing quotes removed, and at most 2047 characters long. A missing file,
-// section or key gives the caller's default. Text is handled as bytes.
+// "[Name]", then "key=value" lines. Section and key names match without regard to case, and
+// the first occurrence holds: a later section of the same name (in any spelling) is not read,
+// nor a later line of the same key within the section. A value is the text after the first
+// "=", without leading and trailing blanks, with one pair of enclosing quotes removed, and at
+// most 2047 characters long. A missing file, section or key gives the caller's default. Text
+// is handled as bytes.
 #pragma once
 
 #include <string>
@@ -35,11 +37,17 @@ class ProfileFile {
 
   private:
     struct Entry {
-        std::string section;
         std::string key;
         std::string value;
     };
-    std::vector<Entry> entries_;
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+    // The entry of `key` in the first section named `section`; null when there is none.
+    const Entry* Find(std::string_view section, std::string_view key) const;
+
+    std::vector<Section> sections_;  // in the order of the file, repeated names included
 };
 
 }  // namespace tavrin

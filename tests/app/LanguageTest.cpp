@@ -10,8 +10,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QToolButton>
 #include <functional>
+#include <map>
 
 #include "description/Cust_ext.h"
 #include "lang/LangForm.h"
@@ -171,14 +173,18 @@ TEST_F(LanguageTest, EveryKeyReachesItsControl) {
         EXPECT_STREQ(LanguageKeys()[i].key, targets[i].key) << i;
     }
 
-    // One file, every key a distinct value; sections written in an order of their own.
-    std::string file;
-    std::string section;
+    // One file, every key a distinct value; each section once (a section written twice is
+    // read from its first place only), the sections in an order of their own.
     auto value = [](std::size_t i) { return "v" + std::to_string(i) + "x"; };
+    std::vector<std::string> order;
+    std::map<std::string, std::string> sections;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        file += std::string("[") + targets[i].section + "]\n";
-        file += std::string(targets[i].key) + "=" + value(i) + "\n";
+        std::string& lines = sections[targets[i].section];
+        if (lines.empty()) order.insert(order.begin(), targets[i].section);
+        lines += std::string(targets[i].key) + "=" + value(i) + "\n";
     }
+    std::string file;
+    for (const std::string& name : order) file += "[" + name + "]\n" + sections[name];
     Apply(file);
     for (std::size_t i = 0; i < targets.size(); ++i)
         EXPECT_EQ(targets[i].shown(), value(i))
@@ -306,6 +312,75 @@ TEST_F(LanguageTest, SetAsDefaultStoresTheChoiceForTheNextStart) {
     EXPECT_EQ(Str(again.b_view->text()), "View");
     startup.reset();
     EXPECT_EQ(Str(Start().b_unzip->text()), "Extract...");
+}
+
+TEST_F(LanguageTest, EnterInTheLanguageFormIsOk) {
+    WriteFile(programDir / "GERMAN.TVK", "[Buttons]\nview=Anzeigen\n");
+    WriteFile(programDir / "FRENCH.TVK", "[Buttons]\nview=Afficher\n");
+    TMain& m = Start();
+    TLangForm& l = Lang();
+    EXPECT_TRUE(l.B_OK->isDefault());
+    // Enter with the focus on the list, then on "Set as default": each time the language
+    // is applied for this run only, and the settings file is not written.
+    l.show();
+    SelectLanguage("GERMAN.TVK");
+    l.FileBox->setFocus();
+    QTest::keyClick(l.FileBox, Qt::Key_Return);
+    EXPECT_FALSE(l.isVisible());
+    EXPECT_EQ(Str(m.b_view->text()), "Anzeigen");
+    l.show();
+    SelectLanguage("FRENCH.TVK");
+    l.B_Def->setFocus();
+    QTest::keyClick(l.B_Def, Qt::Key_Enter);
+    EXPECT_FALSE(l.isVisible());
+    EXPECT_EQ(Str(m.b_view->text()), "Afficher");
+    EXPECT_FALSE(FileExists(programDir / "tavrin.ini"));
+    // The space bar on "Set as default" still presses it.
+    l.show();
+    SelectLanguage("GERMAN.TVK");
+    l.B_Def->setFocus();
+    QTest::keyClick(l.B_Def, Qt::Key_Space);
+    EXPECT_EQ(ReadFile(programDir / "tavrin.ini"), "[International]\r\nLanguage=GERMAN.TVK\r\n");
+    EXPECT_TRUE(questions.records.empty());
+}
+
+TEST_F(LanguageTest, ASectionWrittenTwiceIsReadFromItsFirstPlaceOnly) {
+    TMain& m = Start();
+    Apply(
+        "[Buttons]\nview=Erst\n[Tabs]\nZip=Packer\n[BUTTONS]\nextract=Zweit\n"
+        "[Buttons]\nsave info=Dritt\nview=Wieder\n");
+    EXPECT_EQ(Str(m.b_view->text()), "Erst");
+    EXPECT_EQ(Str(m.b_unzip->text()), "Extract...");
+    EXPECT_EQ(Str(m.b_save->text()), "Save info");
+    EXPECT_EQ(Str(m.b_zipmode->text()), "Packer");
+}
+
+TEST_F(LanguageTest, TheLanguageFormIsFixedAndOnlyAsLargeAsItsTextsNeed) {
+    Start();
+    TLangForm& l = Lang();
+    // With texts that fit, the described size, which cannot be changed.
+    Apply("[Lang setup]\nLabelBott=A short note.\n");
+    l.show();
+    EXPECT_EQ(l.size(), QSize(TLangForm::kWidth, TLangForm::kHeight));
+    EXPECT_EQ(l.minimumSize(), l.maximumSize());
+    // A long note makes it taller, and just enough for the note to show whole.
+    std::string note;
+    for (int i = 0; i < 400; ++i) note += " word";
+    Apply("[Lang setup]\nLabelBott=" + note + "\n");
+    l.hide();
+    l.show();
+    EXPECT_EQ(l.width(), TLangForm::kWidth);
+    EXPECT_GT(l.height(), TLangForm::kHeight);
+    EXPECT_GE(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()));
+    EXPECT_LT(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()) + 40);
+    EXPECT_EQ(l.minimumSize(), l.maximumSize());
+    // A long caption makes it wider, and just enough for the button to show it whole.
+    Apply("[Lang setup]\nLabelBott=A short note.\nOK=" + std::string(60, 'O') + "\n");
+    l.hide();
+    l.show();
+    EXPECT_GT(l.width(), TLangForm::kWidth);
+    EXPECT_EQ(l.B_OK->width(), l.B_OK->sizeHint().width());
+    l.hide();
 }
 
 TEST_F(LanguageTest, UnwritableSettingsFileKeepsTheFormOpen) {

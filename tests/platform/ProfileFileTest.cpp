@@ -32,6 +32,37 @@ TEST(ProfileFile, SectionAndKeyMatchWithoutCaseAndValuesAreCleaned) {
     EXPECT_EQ(f.ReadString("nosection", "ldrop", "def"), "def");
 }
 
+TEST(ProfileFile, TheFirstSectionOfANameHoldsWhateverItsSpelling) {
+    // Written the same way or in other letter cases, a later section of the same name is not
+    // read, not even for keys the first one lacks; nor is a later line of the same key.
+    for (const char* again : {"[Buttons]", "[BUTTONS]", "[ buttons ]"}) {
+        SCOPED_TRACE(again);
+        ProfileFile f = ProfileFile::FromText(std::string("[Buttons]\nview=first\nview=twice\n"
+                                                          "[Other]\nx=1\n") +
+                                              again + "\nview=second\nextract=later\n");
+        EXPECT_EQ(f.ReadString("buttons", "view", "def"), "first");
+        EXPECT_EQ(f.ReadString("Buttons", "extract", "def"), "def");
+        EXPECT_FALSE(f.HasKey("buttons", "extract"));
+        EXPECT_TRUE(f.HasKey("BUTTONS", "VIEW"));
+        EXPECT_EQ(f.ReadString("other", "x", "def"), "1");
+    }
+    // An empty first section holds too.
+    ProfileFile empty = ProfileFile::FromText("[Tabs]\n[tabs]\nZip=Packer\n");
+    EXPECT_EQ(empty.ReadString("Tabs", "Zip", "def"), "def");
+    // Lines before the first section belong to none.
+    EXPECT_EQ(ProfileFile::FromText("view=x\n[Buttons]\n").ReadString("Buttons", "view", "d"), "d");
+}
+
+TEST(ProfileFile, WritingChangesTheSectionThatIsRead) {
+    TempDir dir;
+    std::string ini = dir / "tavrin.ini";
+    WriteFile(ini, "[INTERNATIONAL]\nX=1\n[International]\nLanguage=second\n");
+    ASSERT_TRUE(ProfileFile::WriteString(ini, "International", "Language", "GERMAN.TVK"));
+    EXPECT_EQ(ReadFile(ini),
+              "[INTERNATIONAL]\nX=1\nLanguage=GERMAN.TVK\n[International]\nLanguage=second\n");
+    EXPECT_EQ(ProfileFile::Open(ini).ReadString("International", "Language", ""), "GERMAN.TVK");
+}
+
 TEST(ProfileFile, LongValuesAreCutTo2047Characters) {
     std::string value(3000, 'x');
     value[2046] = 'y';

@@ -283,16 +283,8 @@ TEST_F(FormViewTest, IconsAndMetafilesAreShownAsPictures) {
     EXPECT_EQ(ImageSize(), QSize(32, 32));
     EXPECT_EQ(Pixel(form->Imma->Picture(), 16, 16), QColor(0, 255, 0));
 
-    // A one-record enhanced metafile: a filled rectangle on a 96 x 48 frame.
-    test::Bytes emf;
-    emf.U32(1).U32(88).I32(0).I32(0).I32(95).I32(47).I32(0).I32(0).I32(2540).I32(1270);
-    emf.U32(0x464D4520).U32(0x10000).U32(88 + 28 + 16 + 20).U32(4).U16(4).U16(0);
-    emf.U32(0).U32(0).U32(0).I32(960).I32(960).I32(254).I32(254);
-    emf.U32(39).U32(24).U32(1).U32(0).U32(0x0000FF).U32(0);  // a red brush
-    emf.U32(37).U32(12).U32(1);
-    emf.U32(43).U32(24).I32(10).I32(10).I32(50).I32(40);
-    emf.U32(14).U32(20).U32(0).U32(16).U32(20);
-    WriteFile(dir / "shape.EMF", emf.Str());
+    // An enhanced metafile: a red rectangle on a 96 x 48 frame.
+    WriteFile(dir / "shape.EMF", test::RedRectangleEmf());
     Show(dir / "shape.EMF");
     EXPECT_FALSE(ShowsText());
     EXPECT_EQ(ImageSize(), QSize(96, 48));
@@ -366,10 +358,61 @@ TEST_F(FormViewTest, TwentyMegabyteTextShowsAtOnceAndComesInWhileTheWindowAnswer
     EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !form->TextLoading(); }, 60000));
     EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    // The first 16 MB, then an empty line and the note that the file goes on.
     const QString text = Text();
-    EXPECT_EQ(text.size(), qsizetype(TViewForm::kTextLimit));
-    EXPECT_TRUE(QString::fromStdString(bytes.substr(0, TViewForm::kTextLimit)) == text);
+    const QString note = QString("\n\n") + TViewForm::kTextCut;
+    ASSERT_EQ(text.size(), qsizetype(TViewForm::kTextLimit) + note.size());
+    EXPECT_TRUE(text.endsWith(note));
+    EXPECT_TRUE(QString::fromStdString(bytes.substr(0, TViewForm::kTextLimit)) ==
+                text.chopped(note.size()));
     form->hide();
+}
+
+TEST_F(FormViewTest, RichTextBeyondTheLimitSaysSoAtItsEnd) {
+    std::string rtf = "{\\rtf1\\ansi ";
+    while (rtf.size() <= TViewForm::kTextLimit) rtf += "a paragraph of the long document\\par\n";
+    rtf += "}";
+    WriteFile(dir / "long.rtf", rtf);
+    EventLoopWatch watch;
+    Show(dir / "long.rtf");
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_TRUE(form->RE1->ShowsRich());
+    const QString text = Text();
+    EXPECT_TRUE(text.startsWith("a paragraph of the long document\na paragraph"));
+    EXPECT_TRUE(text.endsWith(QString("\n") + TViewForm::kTextCut))
+        << text.right(100).toStdString();
+    // Within the limit, no note.
+    WriteFile(dir / "short.txt", "short\n");
+    Show(dir / "short.txt");
+    EXPECT_EQ(Text(), "short\n");
+}
+
+TEST_F(FormViewTest, PlainTextAfterRichTextIsInTheWindowsOwnFont) {
+    WriteFile(dir / "big.rtf",
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Courier New;}}\\f0\\b\\i\\fs36 big bold words}");
+    WriteFile(dir / "plain.txt", "plain words\nsecond line");
+    Show(dir / "big.rtf");
+    const QTextCharFormat rich = form->RE1->document()->begin().begin().fragment().charFormat();
+    ASSERT_EQ(rich.fontWeight(), QFont::Bold);
+    ASSERT_EQ(rich.fontPointSize(), 18.0);
+    Show(dir / "plain.txt");
+    EXPECT_FALSE(form->RE1->ShowsRich());
+    EXPECT_EQ(Text(), "plain words\nsecond line");
+    QTextDocument* document = form->RE1->document();
+    EXPECT_EQ(document->defaultFont(), form->font());
+    EXPECT_EQ(form->RE1->Plain->font(), form->font());
+    int fragments = 0;
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it, ++fragments) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontWeight));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontPointSize));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontFamilies));
+            EXPECT_FALSE(f.hasProperty(QTextFormat::FontItalic));
+        }
+    EXPECT_EQ(fragments, 2);
+    // Typing position formats too: what the view would insert is plain.
+    EXPECT_FALSE(form->RE1->Plain->currentCharFormat().hasProperty(QTextFormat::FontWeight));
 }
 
 TEST_F(FormViewTest, CloseWorksWhileATextComesInAndTheTextGoesOnNextTime) {
@@ -396,6 +439,76 @@ TEST_F(FormViewTest, CloseWorksWhileATextComesInAndTheTextGoesOnNextTime) {
     form->FormShow();
     Show(dir / "small.txt");
     EXPECT_EQ(Text(), "small");
+}
+
+TEST_F(FormViewTest, BitmapCutShortShowsItsRowsAndTheWindowBackgroundForTheRest) {
+    // 80 x 60 pixels, stored bottom row first; the file lacks its last 25 stored rows.
+    auto colour = [](int x, int y) { return qRgb(x * 3, y * 4, 200); };
+    const std::string bytes = test::Bitmap24(80, 60, colour);
+    WriteFile(dir / "cut.bmp", bytes.substr(0, 54 + 35 * 240 + 17));
+    Show(dir / "cut.bmp");
+    EXPECT_FALSE(ShowsText());
+    EXPECT_FALSE(form->b_stretch->isHidden());
+    const QImage picture = form->Imma->Picture();
+    ASSERT_EQ(picture.size(), QSize(80, 60));
+    const QRgb background = form->PanImage->palette().color(QPalette::Window).rgb();
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            ASSERT_EQ(picture.pixel(x, y), y < 25 ? background : colour(x, y)) << x << "," << y;
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormViewTest, BitmapBeyondThePlatformReadersLimitIsShownWhileTheWindowAnswers) {
+    // 9000 x 8000 pixels take 288 MB as a picture, more than the platform's readers take
+    // unless told otherwise. Rows alternate between black and white stripes.
+    WriteFile(dir / "large.bmp",
+              test::Bitmap1(9000, 8000, [](int y) { return y % 2 ? 0xF0 : 0x0F; }));
+    form->show();
+    EventLoopWatch watch;
+    focused = dir / "large.bmp";
+    form->FormShow();
+    EXPECT_TRUE(form->PictureLoading());
+    EXPECT_EQ(form->ScrollH->maximum(), 9000 - 481);
+    EXPECT_EQ(form->ScrollV->maximum(), 8000 - 407);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form->PictureLoading(); }, 60000));
+    EXPECT_LT(watch.LongestGapMs(), kAnswersWithinMs);
+    EXPECT_FALSE(ShowsText());
+    const QImage picture = form->Imma->Picture();
+    ASSERT_EQ(picture.size(), QSize(9000, 8000));
+    EXPECT_EQ(Pixel(picture, 0, 0), QColor(Qt::black));
+    EXPECT_EQ(Pixel(picture, 4, 0), QColor(Qt::white));
+    EXPECT_EQ(Pixel(picture, 8999, 7999), QColor(Qt::black));
+    EXPECT_EQ(Pixel(picture, 8995, 7999), QColor(Qt::white));
+    EXPECT_EQ(Pixel(picture, 3, 7999), QColor(Qt::white));
+    EXPECT_TRUE(messages.empty());
+    form->hide();
+}
+
+TEST_F(FormViewTest, PictureTooLargeForMemoryGivesAMessageAndNoText) {
+    // A valid header of 40000 x 40000 pixels (6.4 GB as a picture) and a few rows.
+    std::string bytes = test::Bitmap24(4, 4, [](int, int) { return qRgb(1, 2, 3); });
+    for (std::size_t at : {18, 22}) bytes.replace(at, 4, std::string("\x40\x9C\0\0", 4));
+    WriteFile(dir / "huge.bmp", bytes);
+    Show(TwoColourBitmap("ok.bmp", 60, 40));
+    Show(dir / "huge.bmp");
+    EXPECT_EQ(messages, std::vector<std::string>{"The picture is too large to show."});
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
+    EXPECT_TRUE(form->b_stretch->isHidden());
+    EXPECT_EQ(Caption(), QString::fromStdString(dir / "huge.bmp"));
+    EXPECT_EQ(form->ScrollH->maximum(), 0);
+
+    // A JPEG whose frame header says 60000 x 60000 pixels.
+    Convert("-size 16x16 xc:red " + Quote(dir / "huge.jpg"));
+    std::string jpeg = ReadFile(dir / "huge.jpg");
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg.replace(frame + 5, 4, "\xEA\x60\xEA\x60");
+    WriteFile(dir / "huge.jpg", jpeg);
+    Show(dir / "huge.jpg");
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_FALSE(ShowsText());
+    EXPECT_TRUE(form->Imma->Empty());
 }
 
 TEST_F(FormViewTest, WindowShowsTheFileWhenOpenedAndItsButtonClosesIt) {

@@ -10,6 +10,7 @@ namespace {
 
 using test::Bytes;
 using test::Pixel;
+using test::Wmf;
 
 const QColor kWhite(255, 255, 255), kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255);
 constexpr std::uint32_t kRedRef = 0x0000FF, kGreenRef = 0x00FF00, kBlueRef = 0xFF0000;
@@ -52,60 +53,6 @@ Bytes Dib32TopDown() {
     b.U32(0x0000FF).U32(0x00FF00);
     return b;
 }
-
-// --- Windows metafiles ------------------------------------------------------------------
-
-class Wmf {
-  public:
-    // Parameters are 16-bit words in the order the file stores them.
-    Wmf& Record(std::uint16_t function, std::initializer_list<int> words, const Bytes& tail = {}) {
-        Bytes params;
-        for (int w : words) params.I16(std::int16_t(w));
-        params.Raw(tail.Str()).Pad(2);
-        records_.U32(std::uint32_t(3 + params.Size() / 2)).U16(function).Raw(params.Str());
-        return *this;
-    }
-    Wmf& Color(std::uint16_t function, std::uint32_t colorref) {
-        return Record(function, {int(colorref & 0xFFFF), int(colorref >> 16)});
-    }
-    Wmf& Pen(int style, int width, std::uint32_t colorref) {
-        return Record(0x02FA, {style, width, 0, int(colorref & 0xFFFF), int(colorref >> 16)});
-    }
-    Wmf& Brush(int style, std::uint32_t colorref, int hatch = 0) {
-        return Record(0x02FC, {style, int(colorref & 0xFFFF), int(colorref >> 16), hatch});
-    }
-    Wmf& Select(int slot) { return Record(0x012D, {slot}); }
-    Wmf& Rectangle(int l, int t, int r, int b) { return Record(0x041B, {b, r, t, l}); }
-    Wmf& MoveTo(int x, int y) { return Record(0x0214, {y, x}); }
-    Wmf& LineTo(int x, int y) { return Record(0x0213, {y, x}); }
-    Wmf& Raw(const std::string& bytes) {
-        records_.Raw(bytes);
-        return *this;
-    }
-
-    std::string Build(int left, int top, int right, int bottom, int inch,
-                      bool placeable = true) const {
-        Bytes out;
-        if (placeable) {
-            Bytes head;
-            head.U32(0x9AC6CDD7).U16(0).I16(std::int16_t(left)).I16(std::int16_t(top));
-            head.I16(std::int16_t(right)).I16(std::int16_t(bottom)).U16(std::uint16_t(inch)).U32(0);
-            std::uint16_t sum = 0;
-            for (std::size_t i = 0; i < head.Size(); i += 2)
-                sum ^= std::uint16_t(std::uint8_t(head.Str()[i]) | std::uint8_t(head.Str()[i + 1])
-                                                                       << 8);
-            out.Raw(head.Str()).U16(sum);
-        }
-        const std::uint32_t words = std::uint32_t(9 + records_.Size() / 2 + 3);
-        out.U16(1).U16(9).U16(0x0300).U32(words).U16(8).U32(64).U16(0);
-        out.Raw(records_.Str());
-        out.U32(3).U16(0);  // end of file
-        return out.Str();
-    }
-
-  private:
-    Bytes records_;
-};
 
 // A red-outlined blue rectangle and a green line, in a 200 x 100 picture.
 Wmf RectangleAndLine() {

@@ -3,6 +3,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <random>
 
 #include "tests/viewer/ViewerTestSupport.h"
@@ -34,6 +36,16 @@ TEST(RtfReaderTest, EscapedAndUnicodeCharacters) {
     EXPECT_EQ(Text("{\\rtf1 a\\\\b\\{c\\}d}"), u"a\\b{c}d");
     EXPECT_EQ(Text("{\\rtf1 \\'80 \\emdash\\bullet\\~\\lquote\\rdblquote}"),
               u"\u20AC \u2014\u2022\u00A0\u2018\u201D");
+}
+
+TEST(RtfReaderTest, HiddenTextAndBareUnicodeAreNotShown) {
+    EXPECT_EQ(Text("{\\rtf1 shown{\\v hidden}after\\v secret\\v0  end}"), u"shownafter end");
+    // A hidden paragraph mark joins its paragraph to the next one.
+    RtfDocument joined = ParseRtf("{\\rtf1 one{\\v x\\par}two\\par three}");
+    EXPECT_EQ(joined.PlainText(), u"onetwo\nthree");
+    EXPECT_EQ(Text("{\\rtf1 {\\v\\'e9\\u233?\\tab\\emdash}x\\plain y}"), u"xy");
+    // \u without a number is no character and leaves the next one alone.
+    EXPECT_EQ(Text("{\\rtf1 a\\u b\\u?c}"), u"ab?c");
 }
 
 TEST(RtfReaderTest, TheSkipCountBelongsToTheGroup) {
@@ -145,7 +157,8 @@ TEST(RtfReaderTest, DestinationsWithoutBodyTextAreSkipped) {
     const char* rtf =
         "{\\rtf1{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}"
         "{\\header head}{\\footer foot}{\\*\\generator gen;}{\\*\\unknownthing x{y}z}"
-        "{\\pict\\pngblip 89504e47}{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}"
+        "{\\*\\nonshppict{\\pict\\pngblip 89504e47}}{\\field{\\*\\fldinst HYPERLINK "
+        "\"u\"}{\\fldrslt link}}"
         "body\\unknownword more{\\*\\bkmkstart b}}";
     EXPECT_EQ(Text(rtf), u"linkbodymore");
     EXPECT_EQ(Text("{\\rtf1 {\\*\\fldrslt shown} {\\pntext 1.\\tab}item}"), u"shown 1.\titem");
@@ -225,6 +238,97 @@ TEST_F(RtfTextDocumentTest, RunsKeepTheirFormatting) {
     EXPECT_EQ(formats["plain "].fontFamilies().toStringList(), QStringList{"Arial"});
     EXPECT_FALSE(formats["plain "].hasProperty(QTextFormat::ForegroundBrush));
     EXPECT_EQ(doc.lastBlock().blockFormat().alignment(), Qt::AlignHCenter);
+}
+
+// The picture data of a file as the hexadecimal digits of a \pict group.
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i && i % 64 == 0) out += "\r\n";
+        out += digits[static_cast<unsigned char>(bytes[i]) >> 4];
+        out += digits[static_cast<unsigned char>(bytes[i]) & 15];
+    }
+    return out;
+}
+
+// The pictures of a document in order: the images the text document holds.
+std::vector<QImage> Pictures(const QTextDocument& doc) {
+    std::vector<QImage> out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (!f.isImageFormat()) continue;
+            const QTextImageFormat image = f.toImageFormat();
+            QImage picture =
+                doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+            EXPECT_EQ(QSizeF(picture.size()), QSizeF(image.width(), image.height()));
+            out.push_back(picture);
+        }
+    return out;
+}
+
+TEST_F(RtfTextDocumentTest, PicturesOfEveryFormShow) {
+    tavrin::test::TempDir dir;
+    test::Convert("-size 8x6 xc:red " + test::Quote(dir / "red.png"));
+    test::Convert("-size 30x20 xc:lime -quality 95 " + test::Quote(dir / "green.jpg"));
+    const std::string png = tavrin::test::ReadFile(dir / "red.png");
+    const std::string jpeg = tavrin::test::ReadFile(dir / "green.jpg");
+    // A packed bitmap: the bitmap file without its 14-byte file header.
+    const std::string dib = test::Bitmap24(5, 4, [](int, int y) {
+                                return y < 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 0);
+                            }).substr(14);
+    // A Windows metafile of 200 x 100 units filled blue, said to be 2 x 1 cm.
+    test::Wmf wmf;
+    wmf.Record(0x0103, {8}).Record(0x020B, {0, 0}).Record(0x020C, {100, 200});
+    wmf.Brush(0, 0xFF0000).Select(0).Record(0x041B, {101, 201, -1, -1});
+    const std::string metafile = wmf.Build(0, 0, 200, 100, 1440, false);
+    const std::string rtf =
+        "{\\rtf1\\ansi png {\\pict\\pngblip\\picw8\\pich6 " + Hex(png) +
+        "}\\par jpeg at 40 x 20: {\\pict\\jpegblip\\picwgoal600\\pichgoal300 " + Hex(jpeg) +
+        "}\\par dib twice as large {\\pict\\dibitmap0\\picscalex200\\picscaley200 " + Hex(dib) +
+        "}\\par wmf {\\pict\\wmetafile8\\picw2000\\pich1000 " + Hex(metafile) +
+        "}\\par emf {\\*\\shppict{\\pict{\\*\\blipuid 0123456789abcdef}\\emfblip " +
+        Hex(test::RedRectangleEmf()) + "}}{\\nonshppict{\\pict\\wmetafile8 " + Hex(metafile) +
+        "}}\\par binary {\\pict\\pngblip\\bin" + std::to_string(png.size()) + " " + png + "} end}";
+    RtfDocument parsed = ParseRtf(rtf);
+    ASSERT_EQ(parsed.paragraphs.size(), 6u);
+    ASSERT_TRUE(Runs(parsed, 0).at(1).picture);
+    EXPECT_EQ(Runs(parsed, 0)[1].picture->kind, RtfPicture::Kind::Png);
+    EXPECT_EQ(Runs(parsed, 0)[1].picture->data, png);
+    EXPECT_EQ(Runs(parsed, 5).at(1).picture->data, png);  // \bin: the bytes as they are
+    EXPECT_EQ(parsed.PlainText(),
+              u"png \uFFFC\njpeg at 40 x 20: \uFFFC\ndib twice as large \uFFFC\nwmf \uFFFC\n"
+              u"emf \uFFFC\nbinary \uFFFC end");
+
+    QTextDocument doc;
+    FillTextDocument(parsed, &doc);
+    const std::vector<QImage> pictures = Pictures(doc);
+    ASSERT_EQ(pictures.size(), 6u);
+    EXPECT_EQ(pictures[0].size(), QSize(8, 6));
+    EXPECT_EQ(test::Pixel(pictures[0], 4, 3), QColor(255, 0, 0));
+    EXPECT_EQ(pictures[1].size(), QSize(40, 20));
+    EXPECT_LT(std::abs(test::Pixel(pictures[1], 20, 10).green() - 255), 8);
+    EXPECT_LT(test::Pixel(pictures[1], 20, 10).red(), 8);
+    EXPECT_EQ(pictures[2].size(), QSize(10, 8));
+    EXPECT_EQ(test::Pixel(pictures[2], 5, 1), QColor(0, 0, 255));
+    EXPECT_EQ(test::Pixel(pictures[2], 5, 6), QColor(255, 255, 0));
+    EXPECT_EQ(pictures[3].size(), QSize(76, 38));  // 2 x 1 cm at 96 to the inch
+    EXPECT_EQ(test::Pixel(pictures[3], 38, 19), QColor(0, 0, 255));
+    EXPECT_EQ(pictures[4].size(), QSize(96, 48));
+    EXPECT_EQ(test::Pixel(pictures[4], 30, 25), QColor(255, 0, 0));
+    EXPECT_EQ(test::Pixel(pictures[5], 1, 1), QColor(255, 0, 0));
+}
+
+TEST_F(RtfTextDocumentTest, PicturesThatCannotBeShownAreLeftOut) {
+    const std::string rtf =
+        "{\\rtf1 a{\\pict\\pngblip 89504e470d0a1a0a0000}b{\\pict\\wbitmap0 0000}c"
+        "{\\pict\\jpegblip ffd8ffe0}d{\\pict\\emfblip 01000000}e{\\pict\\dibitmap0 28000000}f"
+        "{\\v{\\pict\\pngblip 00}}g{\\pict\\pngblip 8";  // the last one cut short
+    QTextDocument doc;
+    FillTextDocument(ParseRtf(rtf), &doc);
+    EXPECT_TRUE(Pictures(doc).empty());
+    EXPECT_EQ(doc.toPlainText(), "abcdefg");
 }
 
 TEST_F(RtfTextDocumentTest, VeryLongParagraphsGoOnInBlocksOfTheirFormat) {

@@ -44,6 +44,12 @@ class UserQuestions {
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
     // Question box with OK and Cancel; true for OK.
     virtual bool AskOkCancel(const std::string& title, const std::string& text) = 0;
+    // The question before something is deleted: "&Yes" and "&No", and No is the default
+    // button, so Enter or Escape deletes nothing. True for yes. (An implementation without
+    // default buttons may ask as AskYesNo does.)
+    virtual bool AskDelete(const std::string& title, const std::string& text) {
+        return AskYesNo(title, text);
+    }
     // Overwrite question of the file operation: "Yes", "Yes to all", "No", "Cancel".
     virtual OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) = 0;
     // Error box titled kAppTitle with an OK button; the text as ErrorBoxText gives it.

@@ -1,8 +1,13 @@
 #include "platform/Volumes.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QStorageInfo>
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -89,6 +94,25 @@ std::vector<Volume> MountedVolumes() {
     std::sort(volumes.begin(), volumes.end(),
               [](const Volume& a, const Volume& b) { return a.rootPath < b.rootPath; });
     return volumes;
+}
+
+std::vector<std::string> MountPoints() {
+    std::vector<std::string> roots;
+    for (const QStorageInfo& info : QStorageInfo::mountedVolumes())
+        roots.push_back(WithSlash(QFile::encodeName(info.rootPath()).toStdString()));
+    return roots;
+}
+
+bool IsVolumeRoot(const std::string& path, const std::vector<std::string>& mountPoints) {
+    struct stat own {
+    }, parent{};
+    if (lstat(path.c_str(), &own) != 0 || !S_ISDIR(own.st_mode)) return false;
+    if (stat((WithSlash(path) + "..").c_str(), &parent) != 0) return false;
+    if (own.st_dev != parent.st_dev || own.st_ino == parent.st_ino) return true;
+    char real[PATH_MAX];
+    if (!realpath(path.c_str(), real)) return false;
+    std::string canonical = WithSlash(real);
+    return std::find(mountPoints.begin(), mountPoints.end(), canonical) != mountPoints.end();
 }
 
 std::string VolumeRootOf(const std::string& path, const std::vector<Volume>& volumes) {

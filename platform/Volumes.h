@@ -41,6 +41,15 @@ DriveType DriveTypeOf(const std::string& fileSystemType, const std::string& devi
 // Whether a file system type is a pseudo file system that the drive list leaves out.
 bool IsPseudoFileSystem(const std::string& fileSystemType);
 
+// Every mount point of the system, pseudo file systems included, as the kernel names them
+// (no links in them), each ending in "/".
+std::vector<std::string> MountPoints();
+
+// Whether `path` is a folder at which a volume starts: "/" in any spelling, a folder on
+// another device than its parent, or one of `mountPoints` (which also names a volume
+// mounted from the same device, such as a bind mount). A link is never a volume root.
+bool IsVolumeRoot(const std::string& path, const std::vector<std::string>& mountPoints);
+
 // The root path of the volume that holds `path` (the longest root that is a prefix of it),
 // or "/" when none matches.
 std::string VolumeRootOf(const std::string& path, const std::vector<Volume>& volumes);

@@ -60,6 +60,17 @@ bool QtUserQuestions::AskYesNo(const std::string& title, const std::string& text
     return box.clickedButton() == yes;
 }
 
+bool QtUserQuestions::AskDelete(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
+                    parent_);
+    QPushButton* yes = box.addButton(QObject::tr("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QObject::tr("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 bool QtUserQuestions::AskOkCancel(const std::string& title, const std::string& text) {
     return QMessageBox::question(parent_, FromAnsi(title), FromAnsi(text),
                                  QMessageBox::Ok | QMessageBox::Cancel,

@@ -15,6 +15,7 @@ class QtUserQuestions : public UserQuestions {
 
     bool AskYesNo(const std::string& title, const std::string& text) override;
     bool AskOkCancel(const std::string& title, const std::string& text) override;
+    bool AskDelete(const std::string& title, const std::string& text) override;
     OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) override;
     void ShowError(const std::string& text) override;
     void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) override;

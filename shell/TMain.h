@@ -224,6 +224,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void MarkEdited();
     void ConnectFileManager();
     bool CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const;
+    bool RefuseDriveRows(TMFileExplorer* source, FileOpKind kind);
     bool PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination, TFileOp operation);
     std::string TransferQuestion(const std::string& opening, int count) const;
     void DeleteSelection(TMFileExplorer* source);

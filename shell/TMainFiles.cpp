@@ -68,8 +68,22 @@ void TMain::RunFileOp() {
     AMH1.Execute(questions_, &progress);
 }
 
+bool TMain::RefuseDriveRows(TMFileExplorer* source, FileOpKind kind) {
+    // A row of the drive list stands for a whole volume: it is never copied, moved or
+    // deleted, and nothing is asked before the notice.
+    for (const FileItem& item : source->Logic().Items()) {
+        if (item.selected && item.Kind() == "drv") {
+            questions_.ShowNotice(VolumeRootRefusal(kind, item.sub[kSubPath]));
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TMain::PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination,
                             TFileOp operation) {
+    if (RefuseDriveRows(source, operation == foMove ? FileOpKind::Move : FileOpKind::Copy))
+        return false;
     if (destination->Logic().IsDriveList()) {
         // The drive list is no folder to put files in.
         questions_.ShowNotice(std::string(operation == foMove ? "Moving" : "Copying") +
@@ -109,6 +123,7 @@ void TMain::B_MoveClick() {
 }
 
 void TMain::DeleteSelection(TMFileExplorer* source) {
+    if (RefuseDriveRows(source, FileOpKind::Delete)) return;
     AMH1.SetFrom(source->Logic().SelectedPaths());
     AMH1.FilesTo.clear();
     AMH1.ToList.clear();

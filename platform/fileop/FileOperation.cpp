@@ -56,7 +56,57 @@ std::string FreeName(const std::string& target) {
     }
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+const char* Verb(FileOpKind kind) {
+    switch (kind) {
+        case FileOpKind::Copy:
+            return "copy";
+        case FileOpKind::Move:
+            return "move";
+        case FileOpKind::Delete:
+            return "delete";
+        case FileOpKind::Rename:
+            break;
+    }
+    return "rename";
+}
+
+// How many names the delete question lists before it only counts the rest.
+constexpr std::size_t kNamesShown = 5;
+
 }  // namespace
+
+std::string VolumeRootRefusal(FileOpKind kind, const std::string& root) {
+    std::string verb = Verb(kind);
+    std::string shown = root.empty() || root.back() != '/' ? root + "/" : root;
+    return "Cannot " + verb + " '" + shown + "': it is the root of a drive.\nOpen the drive and " +
+           "choose the files and folders to " + verb + ".";
+}
+
+std::string DeleteQuestionTitle(const std::vector<std::string>& sources) {
+    return sources.size() == 1 ? "Confirm File Delete" : "Confirm Multiple File Delete";
+}
+
+std::string DeleteQuestionText(const std::vector<std::string>& sources) {
+    if (sources.size() == 1) {
+        const std::string& only = sources[0];
+        if (IsFolder(only))
+            return "Are you sure you want to delete the folder '" + WithoutSlash(only) +
+                   "' and everything in it permanently?";
+        return "Are you sure you want to delete '" + only + "' permanently?";
+    }
+    std::string text = "Are you sure you want to permanently delete these " +
+                       std::to_string(sources.size()) + " items?\n";
+    for (std::size_t i = 0; i < sources.size() && i < kNamesShown; ++i)
+        text += "\n" + WithoutSlash(sources[i]) + (IsFolder(sources[i]) ? "/" : "");
+    if (sources.size() > kNamesShown)
+        text += "\n... and " + std::to_string(sources.size() - kNamesShown) + " more";
+    return text;
+}
 
 std::uint64_t TotalSize(const std::vector<std::string>& paths) {
     std::uint64_t total = 0;
@@ -85,29 +135,28 @@ FileOpResult FileOperation::Run(FileOpKind kind, const std::vector<std::string>&
     FileOpProgress* progress = (flags & kFofSilent) ? nullptr : progress_;
     progress_ = progress;
 
+    if (RefuseVolumeRoots(kind, sources)) return result_;
+
     if (kind == FileOpKind::Delete) {
-        if (!(flags & kFofNoConfirmation)) {
-            bool one = sources.size() == 1;
-            std::string text =
-                one ? "Are you sure you want to delete '" + BareName(sources[0]) + "' permanently?"
-                    : "Are you sure you want to permanently delete these " +
-                          std::to_string(sources.size()) + " items?";
-            if (!questions_.AskYesNo(one ? "Confirm File Delete" : "Confirm Multiple File Delete",
-                                     text)) {
-                result_.cancelled = true;
-                return result_;
-            }
+        if (!(flags & kFofNoConfirmation) &&
+            !questions_.AskDelete(DeleteQuestionTitle(sources), DeleteQuestionText(sources))) {
+            result_.cancelled = true;
+            return result_;
         }
         if (progress_) progress_->Begin("Deleting...", sources.size());
-        for (const std::string& source : sources) {
+        for (const std::string& given : sources) {
             if (cancelled_) break;
-            bool ok = (flags & kFofAllowUndo)
-                          ? QFile::moveToTrash(QFile::decodeName(source.c_str()))
-                          : RemoveTree(WithoutSlash(source));
-            if (ok)
-                ++result_.done;
+            std::string source = WithoutSlash(given);
+            struct stat st {};
+            bool ok;
+            if (lstat(source.c_str(), &st) != 0)
+                ok = Report("Cannot delete " + source + ": " + std::strerror(errno));
+            else if (flags & kFofAllowUndo)
+                ok = QFile::moveToTrash(QFile::decodeName(source.c_str())) ||
+                     Report("Cannot move " + source + " to the trash");
             else
-                Report("Cannot delete " + BareName(source) + ": " + std::strerror(errno));
+                ok = RemoveTree(source, st.st_dev);
+            if (ok) ++result_.done;
             Tick(source, 1);
         }
     } else if (kind == FileOpKind::Rename) {
@@ -158,6 +207,26 @@ FileOpResult FileOperation::Run(FileOpKind kind, const std::vector<std::string>&
     if (progress_) progress_->End();
     result_.cancelled = result_.cancelled || cancelled_;
     return result_;
+}
+
+bool FileOperation::RefuseVolumeRoots(FileOpKind kind, const std::vector<std::string>& sources) {
+    // Only folders can be volume roots; the mount table is read once, and only then.
+    std::vector<std::string> roots;
+    bool rootsRead = false;
+    for (const std::string& given : sources) {
+        std::string source = WithoutSlash(given);  // what the operation works on
+        if (!IsFolder(source)) continue;
+        if (!rootsRead) {
+            roots = mountPoints();
+            rootsRead = true;
+        }
+        if (IsVolumeRoot(source, roots)) {
+            ++result_.failures;
+            questions_.ShowNotice(VolumeRootRefusal(kind, source));
+            return true;
+        }
+    }
+    return false;
 }
 
 FileOperation::Overwrite FileOperation::AskOverwrite(const std::string& target) {
@@ -228,7 +297,15 @@ bool FileOperation::CopyTree(const std::string& source, const std::string& targe
     bool whole = true;
     for (const std::string& name : Children(source)) {
         if (cancelled_) return false;
-        whole = CopyEntry(source + "/" + name, target + "/" + name, move) && whole;
+        std::string inner = source + "/" + name;
+        struct stat ist {};
+        if (move && lstat(inner.c_str(), &ist) == 0 && S_ISDIR(ist.st_mode) &&
+            ist.st_dev != sst.st_dev) {
+            // A volume mounted below a moved folder is not moved with it.
+            whole = Report(VolumeRootRefusal(FileOpKind::Move, inner));
+            continue;
+        }
+        whole = CopyEntry(inner, target + "/" + name, move) && whole;
     }
     if (cancelled_) return false;
     if (move && whole && rmdir(source.c_str()) != 0) {
@@ -312,15 +389,28 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
     return ok;
 }
 
-bool FileOperation::RemoveTree(const std::string& path) {
+bool FileOperation::RemoveTree(const std::string& path, dev_t device) {
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return false;
+    if (lstat(path.c_str(), &st) != 0)
+        return Report("Cannot delete " + path + ": " + std::strerror(errno));
     if (S_ISDIR(st.st_mode)) {
-        for (const std::string& name : Children(path))
-            if (!RemoveTree(path + "/" + name)) return false;
-        return rmdir(path.c_str()) == 0;
+        // Another volume mounted below the folder is not part of it: it stays, and so does
+        // the folder that holds it.
+        if (st.st_dev != device) return Report(VolumeRootRefusal(FileOpKind::Delete, path));
+        bool whole = true;
+        for (const std::string& name : Children(path)) {
+            if (cancelled_) return false;
+            whole = RemoveTree(path + "/" + name, device) && whole;
+        }
+        // What could not go was reported; the folder that holds it stays without a word.
+        if (!whole) return false;
+        if (rmdir(path.c_str()) != 0)
+            return Report("Cannot delete " + path + ": " + std::strerror(errno));
+        return true;
     }
-    return unlink(path.c_str()) == 0;
+    if (unlink(path.c_str()) != 0)
+        return Report("Cannot delete " + path + ": " + std::strerror(errno));
+    return true;
 }
 
 bool FileOperation::Report(const std::string& text) {

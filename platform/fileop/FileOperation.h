@@ -4,12 +4,15 @@
 // removed before its copy is whole, and a file is never replaced by a half-written one.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/UserQuestions.h"
+#include "platform/Volumes.h"
 
 namespace tavrin {
 
@@ -56,13 +59,18 @@ class FileOperation {
     FileOpResult Run(FileOpKind kind, const std::vector<std::string>& sources,
                      const std::vector<std::string>& destinations, unsigned flags = 0);
 
+    // The mount points a source is checked against: a volume root is never deleted, moved
+    // or copied as a whole (tests may name a folder tree as a volume).
+    std::function<std::vector<std::string>()> mountPoints = MountPoints;
+
   private:
+    bool RefuseVolumeRoots(FileOpKind kind, const std::vector<std::string>& sources);
     enum class Overwrite { Yes, No, Cancel };
     Overwrite AskOverwrite(const std::string& target);
     bool CopyEntry(const std::string& source, const std::string& target, bool move);
     bool CopyFile(const std::string& source, const std::string& target);
     bool CopyTree(const std::string& source, const std::string& target, bool move);
-    bool RemoveTree(const std::string& path);
+    bool RemoveTree(const std::string& path, dev_t device);
     bool Report(const std::string& text);  // error box; false when cancelled meanwhile
     bool Tick(const std::string& name, std::uint64_t bytes);
 
@@ -74,6 +82,14 @@ class FileOperation {
     std::uint64_t done_ = 0;
     FileOpResult result_;
 };
+
+// The notice when `root`, the root of a drive, is chosen as the source of `kind`.
+std::string VolumeRootRefusal(FileOpKind kind, const std::string& root);
+
+// The question before deleting `sources`: its title, and a text that names the one item by
+// its full name, or several by their count and their first names.
+std::string DeleteQuestionTitle(const std::vector<std::string>& sources);
+std::string DeleteQuestionText(const std::vector<std::string>& sources);
 
 // The total size of the files below `paths` (for the progress report).
 std::uint64_t TotalSize(const std::vector<std::string>& paths);

@@ -1,9 +1,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
+#include "shell/QtUserQuestions.h"
 #include "tests/app/AppFixture.h"
 #include "viewer/FormView.h"
 
@@ -91,7 +95,9 @@ TEST_F(FileManagerTest, DeleteLeavesTheQuestionToTheFileOperation) {
     questions.yesNo = {true};
     main.B_DeleteClick();
     ASSERT_EQ(questions.records.size(), 1u);
-    EXPECT_EQ(questions.records[0].text, "Are you sure you want to delete 'a.txt' permanently?");
+    EXPECT_EQ(questions.records[0].kind, "delete");
+    EXPECT_EQ(questions.records[0].text,
+              "Are you sure you want to delete '" + home / "left/a.txt" + "' permanently?");
     EXPECT_FALSE(FileExists(home / "left/a.txt"));
     // The Delete key in the left pane works in the description mode too.
     main.b_dizmodeClick();
@@ -100,6 +106,78 @@ TEST_F(FileManagerTest, DeleteLeavesTheQuestionToTheFileOperation) {
     questions.yesNo = {true};
     main.PaneKeyDown(main.LeftPane, 46);
     EXPECT_FALSE(FileExists(home / "left/b.txt"));
+}
+
+// A row of the drive list is a whole volume: Delete (button or key), Copy, Move and dragging
+// refuse it with a notice, ask nothing and touch nothing.
+TEST_F(FileManagerTest, DriveRowsAreNeverDeletedMovedOrCopied) {
+    fs::create_directories(home / "vol/music/old");
+    for (int i = 0; i < 20; ++i)
+        WriteFile(home / ("vol/music/old/t" + std::to_string(i) + ".mp3"), std::string(1000, 'm'));
+    WriteFile(home / "vol/notes.txt", "notes");
+    auto volume = [&] {
+        Volume v;
+        v.rootPath = home / "vol/";
+        v.displayName = "vol";
+        v.type = kDriveFixed;
+        v.ready = true;
+        return std::vector<Volume>{v};
+    };
+    TMain& main = Open();
+    for (TMFileExplorer* pane : {main.LeftPane, main.RightPane}) {
+        pane->Logic().volumesProvider = volume;
+        pane->SetDirectory("Drives");
+    }
+    std::string notice = VolumeRootRefusal(FileOpKind::Delete, home / "vol/");
+    EXPECT_EQ(notice, "Cannot delete '" + home / "vol/" +
+                          "': it is the root of a drive.\nOpen the drive and choose the files "
+                          "and folders to delete.");
+    auto expectRefused = [&](const std::string& text) {
+        ASSERT_EQ(questions.records.size(), 1u);
+        EXPECT_EQ(questions.records[0].kind, "message");
+        EXPECT_EQ(questions.records[0].title, "Tavrin 2.7");
+        EXPECT_EQ(questions.records[0].text, text);
+        questions.records.clear();
+    };
+    Focus(main.RightPane);
+    Select(main.RightPane, {"vol"});
+    questions.yesNo = {true, true, true, true, true};  // today these answers let it go ahead
+    main.B_DeleteClick();
+    expectRefused(notice);
+    main.PaneKeyDown(main.RightPane, 46);
+    expectRefused(notice);
+    main.RightPane->SetDirectory(home / "right");  // a folder to copy or move into
+    Focus(main.LeftPane);
+    Select(main.LeftPane, {"vol"});
+    main.B_CopyClick();
+    expectRefused(VolumeRootRefusal(FileOpKind::Copy, home / "vol/"));
+    main.B_MoveClick();
+    expectRefused(VolumeRootRefusal(FileOpKind::Move, home / "vol/"));
+    main.RightPane->OnDragDrop(main.LeftPane);
+    expectRefused(VolumeRootRefusal(FileOpKind::Copy, home / "vol/"));
+    main.PaneKeyDown(main.LeftPane, 46);
+    expectRefused(notice);
+    EXPECT_EQ(questions.yesNo.size(), 5u);
+    EXPECT_EQ(ReadFile(home / "vol/notes.txt"), "notes");
+    EXPECT_EQ(fs::file_size(home / "vol/music/old/t19.mp3"), 1000u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "right"), fs::directory_iterator()), 1);
+}
+
+// Enter and Escape in the delete question answer No.
+TEST_F(FileManagerTest, DeleteQuestionDefaultsToNo) {
+    TMain& main = Open();
+    QtUserQuestions real(&main);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QString defaultButton;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            if (box->defaultButton()) defaultButton = box->defaultButton()->text();
+            QTest::keyClick(box, key);
+        });
+        EXPECT_FALSE(real.AskDelete("Confirm File Delete", "Are you sure?"));
+        EXPECT_EQ(defaultButton, "&No");
+    }
 }
 
 TEST_F(FileManagerTest, DropsCopyFromTheOtherPaneWithTheirQuestions) {

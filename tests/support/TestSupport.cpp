@@ -161,6 +161,11 @@ bool ScriptedQuestions::AskOkCancel(const std::string& title, const std::string&
     return NextBool(text);
 }
 
+bool ScriptedQuestions::AskDelete(const std::string& title, const std::string& text) {
+    records.push_back({"delete", title, text, BoxIcon::Warning});
+    return NextBool(text);
+}
+
 OverwriteAnswer ScriptedQuestions::AskOverwrite(const std::string& title, const std::string& text) {
     records.push_back({"overwrite", title, text, BoxIcon::Question});
     if (overwrite.empty()) {

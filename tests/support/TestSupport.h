@@ -62,7 +62,8 @@ class WorkingFolder {
 class ScriptedQuestions : public UserQuestions {
   public:
     struct Record {
-        std::string kind;  // "yesno", "okcancel", "overwrite", "error", "message", "save", "font"
+        // "yesno", "okcancel", "delete", "overwrite", "error", "message", "save", "font"
+        std::string kind;
         std::string title;
         std::string text;
         BoxIcon icon = BoxIcon::None;
@@ -70,6 +71,7 @@ class ScriptedQuestions : public UserQuestions {
 
     bool AskYesNo(const std::string& title, const std::string& text) override;
     bool AskOkCancel(const std::string& title, const std::string& text) override;
+    bool AskDelete(const std::string& title, const std::string& text) override;
     OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) override;
     void ShowError(const std::string& text) override;
     void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) override;
@@ -78,7 +80,7 @@ class ScriptedQuestions : public UserQuestions {
                                          int maxPoints) override;
 
     std::vector<Record> records;
-    std::deque<bool> yesNo;  // answers of AskYesNo and AskOkCancel
+    std::deque<bool> yesNo;  // answers of AskYesNo, AskOkCancel and AskDelete
     std::deque<OverwriteAnswer> overwrite;
     std::deque<std::optional<std::string>> saveNames;
     std::deque<std::optional<FontChoice>> fonts;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProgressDialog>
+#include <QScreen>
 
 #include "filemanager/DateText.h"
 
@@ -63,17 +64,33 @@ bool QtFileOpProgress::Update(const FileOpCounts& done, const std::string& curre
         dialog_->setAutoClose(false);
         dialog_->setAutoReset(false);
         dialog_->setFixedWidth(kWindowWidth);
-        if (auto* label = dialog_->findChild<QLabel*>()) label->setAlignment(Qt::AlignLeft);
-        dialog_->show();
+        if (auto* label = dialog_->findChild<QLabel*>()) {
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setContentsMargins(0, 6, 0, 0);
+        }
+        Refresh(done, currentName);
         if (onShown) onShown();
+    } else if (dialog_) {
+        Refresh(done, currentName);
+    } else {
+        return true;
     }
-    if (!dialog_) return true;
+    QApplication::processEvents();
+    return !dialog_->wasCanceled();
+}
+
+void QtFileOpProgress::Refresh(const FileOpCounts& done, const std::string& currentName) {
     QString name = QFile::decodeName(QByteArray::fromStdString(currentName));
     name = dialog_->fontMetrics().elidedText(name, Qt::ElideMiddle, kNameWidth);
     dialog_->setLabelText(name + "\n\n" + CountsText(done));
+    if (!dialog_->isVisible()) {
+        // Placed over the middle of the window it belongs to, where the questions appear too.
+        dialog_->adjustSize();
+        QRect area =
+            parent_ ? parent_->window()->frameGeometry() : dialog_->screen()->availableGeometry();
+        dialog_->move(area.center() - dialog_->rect().center());
+    }
     dialog_->setValue(totalsKnown_ ? ProgressPermille(done, total_) : 0);
-    QApplication::processEvents();
-    return !dialog_->wasCanceled();
 }
 
 void QtFileOpProgress::End() {

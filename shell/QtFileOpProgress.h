@@ -36,6 +36,8 @@ class QtFileOpProgress : public FileOpProgress {
     std::function<void()> onShown;
 
   private:
+    void Refresh(const FileOpCounts& done, const std::string& currentName);
+
     QWidget* parent_;
     std::unique_ptr<QProgressDialog> dialog_;
     QElapsedTimer clock_;

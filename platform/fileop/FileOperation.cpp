@@ -467,7 +467,7 @@ FileOperation::Overwrite FileOperation::AskOverwrite(const std::string& target,
     std::string folder = target.substr(0, target.rfind('/') + 1);
     OverwriteAnswer answer = questions_.AskOverwrite(
         "Confirm File Replace",
-        "The folder " + folder + " already contains a file called '" + BareName(target) +
+        "The folder " + folder + "\nalready contains a file called '" + BareName(target) +
             "'.\n\nWould you like to replace the existing file\n    " + FileFacts(existing) +
             "\n\nwith this one?\n    " + FileFacts(incoming));
     switch (answer) {
@@ -619,7 +619,7 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
     if (error) {
         unlink(written.c_str());
         if (error == ECANCELED) return false;
-        return Report("Cannot copy " + source + " to " + target + ": " + ErrorText(error));
+        return Report("Cannot copy " + source + "\nto " + target + ":\n" + ErrorText(error));
     }
     Tick(source, 1, 0);
     return true;
@@ -686,7 +686,7 @@ int FileOperation::CopyData(int in, int out, const struct stat& sst, const std::
 bool FileOperation::Report(const std::string& text) {
     ++result_.failures;
     if (skipAll_ || cancelled_) return false;
-    switch (questions_.AskSkip(kAppTitle, text)) {
+    switch (questions_.AskSkip(kAppTitle, ErrorBoxText(text))) {
         case SkipAnswer::Skip:
             break;
         case SkipAnswer::SkipAll:

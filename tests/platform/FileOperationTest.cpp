@@ -113,9 +113,9 @@ TEST_F(FileOperationTest, CopiesFilesAndTreesWhole) {
     EXPECT_EQ(r.failures, 1);
     EXPECT_FALSE(FileExists(dir / "src/tree/deep/tree"));
     EXPECT_EQ(questions.records.back().kind, "skip");
-    EXPECT_EQ(
-        questions.records.back().text,
-        "Cannot copy a folder into itself: " + dir / "src/tree into " + dir / "src/tree/deep/tree");
+    EXPECT_EQ(questions.records.back().text,
+              "Cannot copy a folder into itself: " + dir / "src/tree into " +
+                  dir / "src/tree/deep/tree.");
 }
 
 // "Into itself" is a matter of identity: a link to a folder inside the source, a spelling
@@ -143,7 +143,7 @@ TEST_F(FileOperationTest, IntoItselfThroughLinksIsRefused) {
     EXPECT_EQ(r.done, 0);
     EXPECT_EQ(
         questions.records.back().text,
-        "Cannot move " + dir / "src/a.txt: it is the same file as " + dir / "src-alias/a.txt");
+        "Cannot move " + dir / "src/a.txt: it is the same file as " + dir / "src-alias/a.txt.");
     EXPECT_EQ(ReadFile(dir / "src/a.txt"), "alpha");
     // A folder beside it whose name only starts the same is no part of it.
     fs::create_directories(dir / "src/tree2");
@@ -254,8 +254,8 @@ TEST_F(FileOperationTest, FullDiskIsReportedAsSuchAndLeavesNothingBehind) {
         EXPECT_EQ(r.failures, 1);
         ASSERT_EQ(questions.records.back().kind, "skip");
         EXPECT_EQ(questions.records.back().text,
-                  "Cannot copy " + dir / "src/big.bin to " +
-                      dir / "small/big.bin: No space left on device");
+                  "Cannot copy " + dir / "src/big.bin\nto " +
+                      dir / "small/big.bin:\nNo space left on device.");
         EXPECT_EQ(std::count_if(questions.records.begin(), questions.records.end(),
                                 [](auto& q) { return q.kind == "skip"; }),
                   1);
@@ -333,7 +333,7 @@ TEST_F(FileOperationTest, OverwriteQuestionShowsBothFiles) {
     EXPECT_EQ(questions.records[0].title, "Confirm File Replace");
     EXPECT_EQ(questions.records[0].text,
               "The folder " + dir / "dst/" +
-                  " already contains a file called 'a.txt'.\n\nWould you like to replace the "
+                  "\nalready contains a file called 'a.txt'.\n\nWould you like to replace the "
                   "existing file\n    16 bytes, modified 03/07/2002 14:05\n\nwith this one?\n"
                   "    5 bytes, modified 11/30/2003 09:41");
     EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "older and longer");

@@ -510,7 +510,7 @@ bool FileOperation::CopyEntry(const std::string& source, const std::string& targ
             }
             if (errno != EXDEV) return Report("Cannot move " + source + ": " + ErrorText(errno));
         }
-        if (known && known->entries == 1) {
+        if (move && known && known->entries == 1) {
             // Counted as one rename, it is handled entry by entry after all.
             FileOpCounts more;
             Count(source, true, &more);
@@ -532,7 +532,7 @@ bool FileOperation::CopyEntry(const std::string& source, const std::string& targ
         }
         if (errno != EXDEV) return Report("Cannot move " + source + ": " + ErrorText(errno));
     }
-    if (!CopyFile(source, target, sst)) return false;
+    if (!CopyFile(source, target, sst, targetExists)) return false;
     if (move && unlink(source.c_str()) != 0)
         return Report("Cannot remove " + source + " after copying it: " + ErrorText(errno));
     return true;
@@ -578,14 +578,14 @@ bool FileOperation::CopyTree(const std::string& source, const std::string& targe
 }
 
 bool FileOperation::CopyFile(const std::string& source, const std::string& target,
-                             const struct stat& sst) {
+                             const struct stat& sst, bool replacing) {
     if (S_ISLNK(sst.st_mode)) {
         // A link is copied as a link, as cp -r does.
         char buffer[PATH_MAX];
         ssize_t n = readlink(source.c_str(), buffer, sizeof buffer - 1);
         if (n < 0) return Report("Cannot read " + source + ": " + ErrorText(errno));
         buffer[n] = '\0';
-        unlink(target.c_str());
+        if (replacing) unlink(target.c_str());
         if (symlink(buffer, target.c_str()) != 0)
             return Report("Cannot create " + target + ": " + ErrorText(errno));
         Tick(source, 1, 0);
@@ -599,7 +599,6 @@ bool FileOperation::CopyFile(const std::string& source, const std::string& targe
     // replaced is written beside it and renamed over it, so it is never half-written.
     // `written` is the name of the file this copy made, and the only one it removes.
     std::string folder = target.substr(0, target.rfind('/') + 1);
-    bool replacing = Exists(target);
     std::string written = replacing ? folder + "." + BareName(target) + ".tavrin-XXXXXX" : target;
     int out = replacing ? mkstemp(written.data())
                         : open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,

@@ -112,7 +112,8 @@ class FileOperation {
                            const struct stat& incoming);
     bool CopyEntry(const std::string& source, const std::string& target, bool move,
                    const FileOpCounts* known = nullptr);
-    bool CopyFile(const std::string& source, const std::string& target, const struct stat& sst);
+    bool CopyFile(const std::string& source, const std::string& target, const struct stat& sst,
+                  bool replacing);
     int CopyData(int in, int out, const struct stat& sst, const std::string& name);
     bool CopyTree(const std::string& source, const std::string& target, bool move);
     bool RemoveEntry(int parent, const std::string& name, const std::string& path,

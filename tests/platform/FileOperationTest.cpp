@@ -360,6 +360,21 @@ TEST_F(FileOperationTest, ProgressCountsEntriesAndBytes) {
     EXPECT_EQ(ProgressPermille({150, 0}, {300, 0}), 500);
     EXPECT_EQ(ProgressPermille({0, 0}, {0, 0}), 0);
 
+    // A move within the file system counts one rename per name; a folder merged into one of
+    // the same name goes entry by entry, and the whole grows to say so.
+    fs::create_directories(dir / "merge/tree");
+    WriteFile(dir / "merge/tree/old.txt", "old");
+    RecordingProgress moving;
+    FileOperation mover(questions, &moving);
+    mover.clock = SteppingClock(kOften);
+    mover.Run(FileOpKind::Move, {dir / "src/a.txt", dir / "src/tree"}, {dir / "merge"});
+    EXPECT_EQ(moving.totals, (FileOpCounts{1 + 5, 5 + 4 + 300000}));
+    ASSERT_FALSE(moving.updates.empty());
+    EXPECT_EQ(moving.updates.back(), moving.totals);
+    EXPECT_EQ(ReadFile(dir / "merge/tree/deep/c.bin"), std::string(300000, 'c'));
+    EXPECT_EQ(ReadFile(dir / "merge/tree/old.txt"), "old");
+    EXPECT_FALSE(FileExists(dir / "src/tree"));
+
     RecordingProgress deleting;
     FileOperation remover(questions, &deleting);
     remover.clock = SteppingClock(kOften);

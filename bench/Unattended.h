@@ -15,6 +15,10 @@ class Unattended : public tavrin::UserQuestions {
     tavrin::OverwriteAnswer AskOverwrite(const std::string&, const std::string&) override {
         return tavrin::OverwriteAnswer::YesToAll;
     }
+    tavrin::SkipAnswer AskSkip(const std::string&, const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return tavrin::SkipAnswer::Skip;
+    }
     void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     void ShowMessage(const std::string&, const std::string& text, tavrin::BoxIcon) override {
         std::fprintf(stderr, "%s\n", text.c_str());

@@ -1,5 +1,7 @@
 #include "filemanager/AMHFileOp.h"
 
+#include "filemanager/DateText.h"
+
 namespace tavrin {
 
 unsigned FlagWord(const TFileOpFlags& flags) {
@@ -34,6 +36,10 @@ FileOpResult TAMHFileOp::Execute(UserQuestions& questions, FileOpProgress* progr
     static const FileOpKind kinds[] = {FileOpKind::Copy, FileOpKind::Move, FileOpKind::Copy,
                                        FileOpKind::Delete, FileOpKind::Rename};
     FileOperation operation(questions, progress);
+    // The overwrite question words sizes and dates as the file list does.
+    operation.describeFile = [](std::uint64_t size, std::time_t modified) {
+        return FormatThousands(size, ",") + " bytes, modified " + FormatDateTime(modified);
+    };
     std::vector<std::string> from = FromList.empty() ? SplitNames(FilesFrom) : FromList;
     std::vector<std::string> to = ToList.empty() ? SplitNames(FilesTo) : ToList;
     return operation.Run(kinds[Operation], from, to, FlagWord(Flags));

@@ -102,6 +102,14 @@ class PaneView : public Base {
         Base::keyReleaseEvent(e);
         pane_->HandleKeyRelease(VirtualKeyOf(e), e->modifiers());
     }
+    void focusInEvent(QFocusEvent* e) override {
+        Base::focusInEvent(e);
+        pane_->FocusChanged();
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        Base::focusOutEvent(e);
+        pane_->FocusChanged();
+    }
     void startDrag(Qt::DropActions) override {
         if (!pane_->HasSelection()) return;
         // The item dragged is the pane's selected file from now on, as a click would make it
@@ -297,6 +305,33 @@ bool TMFileExplorer::HasFocus() const {
 }
 void TMFileExplorer::SetFocus() {
     CurrentView()->setFocus();
+}
+
+void TMFileExplorer::SetHideSelection(bool hide) {
+    hideSelection_ = hide;
+    FocusChanged();
+}
+
+bool TMFileExplorer::ShowsSelection() const {
+    if (!hideSelection_) return true;
+    const QWidget* focus = window()->focusWidget();
+    return focus == list_ || focus == report_;
+}
+
+void TMFileExplorer::FocusChanged() {
+    // A hidden selection is drawn in the colours of the rows around it.
+    QPalette look = palette();
+    if (!ShowsSelection()) {
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            look.setColor(group, QPalette::Highlight, look.color(group, QPalette::Base));
+            look.setColor(group, QPalette::HighlightedText, look.color(group, QPalette::Text));
+        }
+    }
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(report_)}) {
+        view->setPalette(look);
+        view->viewport()->update();
+    }
 }
 
 QAbstractItemView* TMFileExplorer::CurrentView() const {

@@ -53,6 +53,12 @@ class TMFileExplorer : public QWidget {
     void SetShowColumnHeaders(bool show);
     // Whether one of the pane's views has the keyboard focus.
     bool HasFocus() const;
+    // A pane that hides its selection shows it only while it has the focus of its window
+    // (also while a question of that window is open); the other pane always shows it.
+    void SetHideSelection(bool hide);
+    bool ShowsSelection() const;
+    // Called by the views when they gain or lose the focus.
+    void FocusChanged();
     void SetFocus();
     QAbstractItemView* CurrentView() const;
 
@@ -94,6 +100,7 @@ class TMFileExplorer : public QWidget {
     QTreeView* report_;
     ViewStyle style_ = vsIcon;
     bool multiSelect_ = false;
+    bool hideSelection_ = false;
     bool syncing_ = false;
 };
 

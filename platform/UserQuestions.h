@@ -17,6 +17,8 @@ enum class BoxIcon { None, Information, Warning, Error, Question };
 
 enum class OverwriteAnswer { Yes, YesToAll, No, Cancel };
 
+enum class SkipAnswer { Skip, SkipAll, Cancel };
+
 // A font as the description editor uses it, free of any toolkit type.
 struct FontChoice {
     std::string family;
@@ -52,6 +54,13 @@ class UserQuestions {
     }
     // Overwrite question of the file operation: "Yes", "Yes to all", "No", "Cancel".
     virtual OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) = 0;
+    // An error while handling one name of a file operation: an error box with "&Skip",
+    // "Skip &all" and "Cancel". (An implementation without such a box may show the error
+    // and skip.)
+    virtual SkipAnswer AskSkip(const std::string& title, const std::string& text) {
+        ShowMessage(title, text, BoxIcon::Error);
+        return SkipAnswer::Skip;
+    }
     // Error box titled kAppTitle with an OK button; the text as ErrorBoxText gives it.
     virtual void ShowError(const std::string& text) = 0;
     // Message box with an OK button, the given title and icon.

@@ -92,6 +92,20 @@ OverwriteAnswer QtUserQuestions::AskOverwrite(const std::string& title, const st
     return OverwriteAnswer::Cancel;
 }
 
+SkipAnswer QtUserQuestions::AskSkip(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
+                    parent_);
+    QPushButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::AcceptRole);
+    QPushButton* all = box.addButton(QObject::tr("Skip &all"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QObject::tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(skip);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == skip) return SkipAnswer::Skip;
+    if (box.clickedButton() == all) return SkipAnswer::SkipAll;
+    return SkipAnswer::Cancel;
+}
+
 void QtUserQuestions::ShowError(const std::string& text) {
     QMessageBox::critical(parent_, kAppTitle, FromAnsi(ErrorBoxText(text)));
 }

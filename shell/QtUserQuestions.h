@@ -17,6 +17,7 @@ class QtUserQuestions : public UserQuestions {
     bool AskOkCancel(const std::string& title, const std::string& text) override;
     bool AskDelete(const std::string& title, const std::string& text) override;
     OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) override;
+    SkipAnswer AskSkip(const std::string& title, const std::string& text) override;
     void ShowError(const std::string& text) override;
     void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) override;
     std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) override;

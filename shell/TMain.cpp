@@ -117,6 +117,7 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     }
     LeftPane->SetMask("*.zip;*.mp3");
     RightPane->SetMultiSelect(true);
+    RightPane->SetHideSelection(true);
 
     BuildMenus();
     BuildTopToolbar();

@@ -20,10 +20,18 @@ void TMain::ConnectFileManager() {
             pane->SetDirectory(QFile::encodeName(text).toStdString());
         });
     };
-    follow(CB_DriveM, LeftPane);
-    follow(CBDirM, LeftPane);
-    follow(CB_DriveR, RightPane);
-    follow(CBDirR, RightPane);
+    // Choosing an entry goes there even when the box already shows it: choosing the drive
+    // the pane is on goes to that drive's root.
+    auto choose = [](QComboBox* box, TMFileExplorer* pane) {
+        connect(box, &QComboBox::activated, pane, [box, pane](int index) {
+            pane->SetDirectory(QFile::encodeName(box->itemText(index)).toStdString());
+        });
+    };
+    for (auto [box, pane] : {std::pair{CB_DriveM, LeftPane}, std::pair{CBDirM, LeftPane},
+                             std::pair{CB_DriveR, RightPane}, std::pair{CBDirR, RightPane}}) {
+        follow(box, pane);
+        choose(box, pane);
+    }
     connect(ToolButton11, &QToolButton::clicked, this, [this] { LeftPane->UpDirectory(); });
     connect(UpDirR, &QToolButton::clicked, this, [this] { RightPane->UpDirectory(); });
     const TMFileExplorer::ViewStyle styles[] = {TMFileExplorer::vsIcon, TMFileExplorer::vsSmallIcon,

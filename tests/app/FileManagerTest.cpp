@@ -1,12 +1,16 @@
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 
+#include "shell/QtFileOpProgress.h"
 #include "shell/QtUserQuestions.h"
 #include "tests/app/AppFixture.h"
 #include "viewer/FormView.h"
@@ -177,6 +181,118 @@ TEST_F(FileManagerTest, DeleteQuestionDefaultsToNo) {
         });
         EXPECT_FALSE(real.AskDelete("Confirm File Delete", "Are you sure?"));
         EXPECT_EQ(defaultButton, "&No");
+    }
+}
+
+// The progress window comes after half a second of any work, also of many empty files and of
+// deleting, shows the items done of all, and its Cancel stops the work.
+TEST_F(FileManagerTest, ProgressWindowForManyEmptyFilesAndDeletes) {
+    TMain& main = Open();
+    fs::create_directories(home / "left/empty");
+    for (int i = 0; i < 2000; ++i) WriteFile(home / ("left/empty/e" + std::to_string(i)), "");
+    for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Delete}) {
+        QtFileOpProgress progress(&main);
+        qint64 ms = 0;  // one clock for the window and for the operation's pacing
+        progress.elapsed = [&] { return ms; };
+        qint64 shownAt = -1;
+        progress.onShown = [&] { shownAt = ms; };
+        FileOperation op(questions, &progress);
+        QString title, label;
+        op.clock = [&] {
+            ms += 1;
+            if (QProgressDialog* window = progress.Window()) {
+                if (!window->wasCanceled()) {
+                    EXPECT_TRUE(window->isVisible());
+                    title = window->windowTitle();
+                    label = window->labelText();
+                }
+                if (kind == FileOpKind::Delete && window->value() >= 300) window->cancel();
+            }
+            return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms));
+        };
+        questions.yesNo = {true};
+        FileOpResult r = kind == FileOpKind::Copy
+                             ? op.Run(kind, {home / "left/empty"}, {home / "right"})
+                             : op.Run(kind, {home / "right/empty"}, {});
+        EXPECT_GE(shownAt, QtFileOpProgress::kShowAfterMs);
+        EXPECT_LT(shownAt, QtFileOpProgress::kShowAfterMs + kProgressInterval.count() + 1);
+        EXPECT_EQ(progress.Window(), nullptr);  // gone at the end
+        EXPECT_NE(label.indexOf(" of 2,001 items"), -1) << label.toStdString();
+        std::size_t left =
+            std::distance(fs::directory_iterator(home / "right/empty"), fs::directory_iterator());
+        if (kind == FileOpKind::Copy) {
+            EXPECT_EQ(title, "Copying...");
+            EXPECT_FALSE(r.cancelled);
+            EXPECT_EQ(left, 2000u);
+        } else {
+            EXPECT_EQ(title, "Deleting...");
+            EXPECT_TRUE(r.cancelled);  // Cancel stopped it
+            EXPECT_GT(left, 0u);
+            EXPECT_LT(left, 2000u);
+        }
+    }
+}
+
+// The pixels of a pane's view drawn in the selection colour.
+int SelectionPixels(TMFileExplorer* pane) {
+    QAbstractItemView* view = pane->CurrentView();
+    QImage image = view->viewport()->grab().toImage();
+    QPalette colours = QApplication::palette(view);
+    auto near = [](QRgb a, QColor b) {
+        return std::abs(qRed(a) - b.red()) + std::abs(qGreen(a) - b.green()) +
+                   std::abs(qBlue(a) - b.blue()) <
+               24;
+    };
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QRgb pixel = image.pixel(x, y);
+            count += near(pixel, colours.color(QPalette::Active, QPalette::Highlight)) ||
+                     near(pixel, colours.color(QPalette::Inactive, QPalette::Highlight));
+        }
+    return count;
+}
+
+// The right pane shows its selection only while it has the focus, so the user sees which
+// pane Copy, Move and Delete will use; the left pane always shows its selection.
+TEST_F(FileManagerTest, RightPaneHidesItsSelectionWithoutTheFocus) {
+    TMain& main = Open();
+    main.resize(900, 600);
+    for (auto style : {TMFileExplorer::vsIcon, TMFileExplorer::vsReport}) {
+        main.LeftPane->SetViewStyle(style);
+        main.RightPane->SetViewStyle(style);
+        Select(main.LeftPane, {"a.txt"});
+        Select(main.RightPane, {"r.txt"});
+        Focus(main.LeftPane);
+        EXPECT_GT(SelectionPixels(main.LeftPane), 100);
+        EXPECT_EQ(SelectionPixels(main.RightPane), 0);
+        EXPECT_FALSE(main.RightPane->ShowsSelection());
+        Focus(main.RightPane);
+        EXPECT_GT(SelectionPixels(main.RightPane), 100);
+        EXPECT_GT(SelectionPixels(main.LeftPane), 100);
+        main.CBDirR->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(SelectionPixels(main.RightPane), 0);
+        EXPECT_EQ(main.RightPane->SelectedCaption(), "r.txt");  // hidden, not dropped
+    }
+}
+
+// Choosing in a drive box the drive the pane is already on goes to that drive's root.
+TEST_F(FileManagerTest, ChoosingTheCurrentDriveGoesToItsRoot) {
+    TMain& main = Open();
+    for (auto [box, pane] :
+         {std::pair{main.CB_DriveR, main.RightPane}, std::pair{main.CB_DriveM, main.LeftPane}}) {
+        pane->SetDirectory(home / "right");
+        QString root = box->currentText();
+        ASSERT_FALSE(root.isEmpty());
+        int index = box->findText(root);
+        ASSERT_GE(index, 0) << root.toStdString();
+        // As the user does it: open the list, pick the entry, press Enter.
+        box->showPopup();
+        box->view()->setCurrentIndex(box->model()->index(index, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        EXPECT_EQ(pane->Directory(), root.toStdString());
+        EXPECT_EQ(main.CBDirR->currentText().toStdString(), main.RightPane->Directory());
     }
 }
 

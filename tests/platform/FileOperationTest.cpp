@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "filemanager/AMHFileOp.h"
 #include "platform/fileop/FileOperation.h"
@@ -19,19 +21,33 @@ using test::ScriptedQuestions;
 using test::TempDir;
 using test::WriteFile;
 
-// Cancels after a number of progress reports.
-class CancellingProgress : public FileOpProgress {
+// Records the progress reports; cancels after `allowed` of them (never when negative).
+class RecordingProgress : public FileOpProgress {
   public:
-    explicit CancellingProgress(int allowed) : allowed_(allowed) {}
-    void Begin(const std::string&, std::uint64_t total) override { total_ = total; }
-    bool Update(std::uint64_t, const std::string&) override { return --allowed_ >= 0; }
-    void End() override { ended_ = true; }
-    std::uint64_t total_ = 0;
-    bool ended_ = false;
+    explicit RecordingProgress(int allowed = -1) : allowed_(allowed) {}
+    void Begin(const std::string& t) override { title = t; }
+    void SetTotals(const FileOpCounts& t) override { totals = t; }
+    bool Update(const FileOpCounts& done, const std::string&) override {
+        updates.push_back(done);
+        return allowed_ < 0 || int(updates.size()) <= allowed_;
+    }
+    void End() override { ended = true; }
+    std::string title;
+    FileOpCounts totals;
+    std::vector<FileOpCounts> updates;
+    bool ended = false;
 
   private:
     int allowed_;
 };
+
+// A clock that moves on by `step` at every look, so that the operation may report each time.
+std::function<std::chrono::steady_clock::time_point()> SteppingClock(
+    std::chrono::milliseconds step) {
+    auto now = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [now, step] { return *now += step; };
+}
+constexpr std::chrono::milliseconds kOften{100};  // longer than the reporting interval
 
 // A small tmpfs mounted on a fresh folder for the life of the object (root only).
 class TmpfsMount {
@@ -91,11 +107,49 @@ TEST_F(FileOperationTest, CopiesFilesAndTreesWhole) {
     EXPECT_EQ(fs::read_symlink(dir / "dst/tree/link"), "b.txt");
     EXPECT_TRUE(FileExists(dir / "src/tree/b.txt"));  // copies leave the sources
     EXPECT_TRUE(questions.records.empty());
-    // Into itself: refused with a message, nothing made.
+    // Into itself: refused with the error question, nothing made.
+    questions.skip = {SkipAnswer::Skip};
     r = op.Run(FileOpKind::Copy, {dir / "src/tree"}, {dir / "src/tree/deep"});
     EXPECT_EQ(r.failures, 1);
     EXPECT_FALSE(FileExists(dir / "src/tree/deep/tree"));
-    EXPECT_EQ(questions.records.back().kind, "message");
+    EXPECT_EQ(questions.records.back().kind, "skip");
+    EXPECT_EQ(questions.records.back().text,
+              "Cannot copy a folder into itself: " + dir / "src/tree into " +
+                  dir / "src/tree/deep/tree.");
+}
+
+// "Into itself" is a matter of identity: a link to a folder inside the source, a spelling
+// with "..", or the source itself seen through a link, are all refused as cp -r does.
+TEST_F(FileOperationTest, IntoItselfThroughLinksIsRefused) {
+    fs::create_symlink(dir / "src/tree/deep", dir / "alias");
+    fs::create_symlink(dir / "src", dir / "src-alias");
+    FileOperation op(questions);
+    std::vector<std::string> before = TreeOf(dir / "src");
+    for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+        for (const std::string& into : {dir / "alias", dir / "alias/",
+                                        dir / "src/tree/deep/../deep", dir / "src-alias/tree"}) {
+            questions.records.clear();
+            questions.skip = {SkipAnswer::Skip};
+            FileOpResult r = op.Run(kind, {dir / "src/tree"}, {into});
+            EXPECT_EQ(r.done, 0) << into;
+            ASSERT_EQ(questions.records.size(), 1u) << into;
+            EXPECT_NE(questions.records[0].text.find("a folder into itself"), std::string::npos);
+            EXPECT_EQ(TreeOf(dir / "src"), before) << into;
+        }
+    }
+    // The same file reached through a link to its folder is not copied onto itself.
+    questions.skip = {SkipAnswer::Skip};
+    FileOpResult r = op.Run(FileOpKind::Move, {dir / "src/a.txt"}, {dir / "src-alias"});
+    EXPECT_EQ(r.done, 0);
+    EXPECT_EQ(
+        questions.records.back().text,
+        "Cannot move " + dir / "src/a.txt: it is the same file as " + dir / "src-alias/a.txt.");
+    EXPECT_EQ(ReadFile(dir / "src/a.txt"), "alpha");
+    // A folder beside it whose name only starts the same is no part of it.
+    fs::create_directories(dir / "src/tree2");
+    r = op.Run(FileOpKind::Copy, {dir / "src/tree"}, {dir / "src/tree2"});
+    EXPECT_EQ(r.done, 1);
+    EXPECT_EQ(ReadFile(dir / "src/tree2/tree/b.txt"), "beta");
 }
 
 TEST_F(FileOperationTest, OverwriteAnswers) {
@@ -144,8 +198,9 @@ TEST_F(FileOperationTest, MovesRenameOrCopyThenRemove) {
 
 TEST_F(FileOperationTest, CancelHalfwayLeavesSourcesWhole) {
     WriteFile(dir / "src/big.bin", std::string(20 << 20, 'b'));
-    CancellingProgress progress(1);
+    RecordingProgress progress(1);
     FileOperation op(questions, &progress);
+    op.clock = SteppingClock(kOften);
     FileOpResult r = op.Run(FileOpKind::Move, {dir / "src/big.bin"}, {"/dev/shm"});
     (void)r;
     // Whatever was moved is whole; what was not is still in place, whole.
@@ -157,13 +212,224 @@ TEST_F(FileOperationTest, CancelHalfwayLeavesSourcesWhole) {
         EXPECT_EQ(fs::file_size(dir / "src/big.bin"), std::size_t(20 << 20));
     }
     // A cancelled copy leaves no half-written file behind.
-    CancellingProgress early(0);
+    RecordingProgress early(0);
     FileOperation op2(questions, &early);
+    op2.clock = SteppingClock(kOften);
     r = op2.Run(FileOpKind::Copy, {dir / "src/big.bin"}, {dir / "dst"});
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(FileExists(dir / "dst/big.bin"));
     EXPECT_EQ(fs::directory_iterator(dir / "dst") == fs::directory_iterator(), true);
     EXPECT_EQ(fs::file_size(dir / "src/big.bin"), std::size_t(20 << 20));
+}
+
+// A copy that replaces a file writes beside it: cancelled or failed, exactly the file it
+// made goes again and the old file stays as it was.
+TEST_F(FileOperationTest, ReplacingCopyThatStopsLeavesNoTemporaryFile) {
+    WriteFile(dir / "src/big.bin", std::string(20 << 20, 'n'));
+    WriteFile(dir / "dst/big.bin", "the old file");
+    RecordingProgress progress(1);  // cancelled at the second report, halfway through
+    FileOperation op(questions, &progress);
+    op.clock = SteppingClock(kOften);
+    questions.overwrite = {OverwriteAnswer::Yes};
+    FileOpResult r = op.Run(FileOpKind::Copy, {dir / "src/big.bin"}, {dir / "dst"});
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(TreeOf(dir / "dst"), std::vector<std::string>{"/big.bin=the old file"});
+    EXPECT_EQ(questions.records.size(), 1u);  // the overwrite question; a cancel is no error
+}
+
+// On a full disk the error names the real cause, once for the name, and nothing is left
+// behind: neither a part of a new file nor a temporary file beside a replaced one.
+TEST_F(FileOperationTest, FullDiskIsReportedAsSuchAndLeavesNothingBehind) {
+    TmpfsMount small(dir / "small", "1m");
+    if (!small.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    WriteFile(dir / "src/big.bin", std::string(3 << 20, 'x'));
+    WriteFile(dir / "small/big.bin", std::string(300000, 'o'));
+    FileOperation op(questions);
+    for (bool replacing : {true, false}) {
+        questions.records.clear();
+        questions.overwrite = {OverwriteAnswer::Yes};
+        questions.skip = {SkipAnswer::Skip};
+        if (!replacing) fs::remove(dir / "small/big.bin");
+        FileOpResult r = op.Run(FileOpKind::Copy, {dir / "src/big.bin"}, {dir / "small"});
+        EXPECT_EQ(r.failures, 1);
+        ASSERT_EQ(questions.records.back().kind, "skip");
+        EXPECT_EQ(questions.records.back().text,
+                  "Cannot copy " + dir / "src/big.bin\nto " +
+                      dir / "small/big.bin:\nNo space left on device.");
+        EXPECT_EQ(std::count_if(questions.records.begin(), questions.records.end(),
+                                [](auto& q) { return q.kind == "skip"; }),
+                  1);
+        if (replacing)
+            EXPECT_EQ(TreeOf(dir / "small"),
+                      std::vector<std::string>{"/big.bin=" + std::string(300000, 'o')});
+        else
+            EXPECT_TRUE(fs::is_empty(dir / "small"));
+    }
+    // A move onto the full disk leaves the source where it was.
+    questions.skip = {SkipAnswer::Skip};
+    op.Run(FileOpKind::Move, {dir / "src/big.bin"}, {dir / "small"});
+    EXPECT_EQ(fs::file_size(dir / "src/big.bin"), std::size_t(3 << 20));
+    EXPECT_TRUE(fs::is_empty(dir / "small"));
+}
+
+// Every failing name gets one question; "Skip all" stops the questions, not the work;
+// "Cancel" stops the work.
+TEST_F(FileOperationTest, FailingNamesAskSkipSkipAllOrCancel) {
+    fs::create_directories(dir / "odd");
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(mkfifo((dir / ("odd/pipe" + std::to_string(i))).c_str(), 0600), 0);
+        WriteFile(dir / ("odd/file" + std::to_string(i)), "f");
+    }
+    FileOperation op(questions);
+    questions.skip = {SkipAnswer::Skip, SkipAnswer::SkipAll};
+    FileOpResult r = op.Run(FileOpKind::Copy, {dir / "odd"}, {dir / "dst"});
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(r.failures, 4);
+    EXPECT_EQ(questions.records.size(), 2u);
+    EXPECT_EQ(questions.records[0].title, "Tavrin 2.7");
+    EXPECT_NE(questions.records[0].text.find("it is not a regular file"), std::string::npos);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(ReadFile(dir / ("dst/odd/file" + std::to_string(i))), "f");
+
+    // Skip all lasts for one run only; Cancel ends the run at the first failure.
+    fs::remove_all(dir / "dst/odd");
+    questions.records.clear();
+    questions.skip = {SkipAnswer::Cancel};
+    r = op.Run(FileOpKind::Copy, {dir / "odd/pipe0", dir / "odd/pipe1", dir / "odd/file0"},
+               {dir / "dst"});
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(questions.records.size(), 1u);
+    EXPECT_FALSE(FileExists(dir / "dst/file0"));
+    // A move onto another file system that could not copy the folder whole keeps the source
+    // folder and what failed in it; what was copied has gone from it.
+    TmpfsMount other(dir / "other", "4m");
+    if (!other.Mounted()) return;
+    questions.skip = {SkipAnswer::SkipAll};
+    r = op.Run(FileOpKind::Move, {dir / "odd"}, {dir / "other"});
+    EXPECT_EQ(r.done, 0);
+    EXPECT_EQ(r.failures, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(FileExists(dir / ("odd/pipe" + std::to_string(i))));
+        EXPECT_FALSE(FileExists(dir / ("odd/file" + std::to_string(i))));
+        EXPECT_EQ(ReadFile(dir / ("other/odd/file" + std::to_string(i))), "f");
+    }
+}
+
+// The overwrite question names the target with its folder, and size and date of both files.
+TEST_F(FileOperationTest, OverwriteQuestionShowsBothFiles) {
+    WriteFile(dir / "dst/a.txt", "older and longer");
+    ASSERT_EQ(test::RunCommand("touch -d '2002-03-07 14:05' '" +
+                               dir / "dst/a.txt' && "
+                                     "touch -d '2003-11-30 09:41' '" +
+                               dir / "src/a.txt'"),
+              0);
+    TAMHFileOp op;
+    op.SetFrom({dir / "src/a.txt"});
+    op.ToList = {dir / "dst"};
+    op.Operation = foCopy;
+    questions.overwrite = {OverwriteAnswer::No};
+    op.Execute(questions, nullptr);
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_EQ(questions.records[0].title, "Confirm File Replace");
+    EXPECT_EQ(questions.records[0].text,
+              "The folder " + dir / "dst/" +
+                  "\nalready contains a file called 'a.txt'.\n\nWould you like to replace the "
+                  "existing file\n    16 bytes, modified 03/07/2002 14:05\n\nwith this one?\n"
+                  "    5 bytes, modified 11/30/2003 09:41");
+    EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "older and longer");
+}
+
+// Progress counts entries and bytes, also for empty files and for deleting, and the whole
+// is known before the work starts.
+TEST_F(FileOperationTest, ProgressCountsEntriesAndBytes) {
+    fs::create_directories(dir / "empty");
+    for (int i = 0; i < 300; ++i) WriteFile(dir / ("empty/e" + std::to_string(i)), "");
+    RecordingProgress progress;
+    FileOperation op(questions, &progress);
+    op.clock = SteppingClock(kOften);
+    op.Run(FileOpKind::Copy, {dir / "src/a.txt", dir / "src/tree", dir / "empty"}, {dir / "dst"});
+    EXPECT_EQ(progress.title, "Copying...");
+    // a.txt; tree, b.txt, link, deep, c.bin; empty and its 300 files
+    FileOpCounts all{1 + 5 + 301, 5 + 4 + 300000};
+    EXPECT_EQ(progress.totals, all);
+    ASSERT_FALSE(progress.updates.empty());
+    EXPECT_EQ(progress.updates.back(), all);
+    EXPECT_GT(progress.updates.size(), 300u);  // the empty files move it too
+    EXPECT_TRUE(progress.ended);
+    EXPECT_EQ(ProgressPermille(all, all), 1000);
+    EXPECT_EQ(ProgressPermille({150, 0}, {300, 0}), 500);
+    EXPECT_EQ(ProgressPermille({0, 0}, {0, 0}), 0);
+
+    // A move within the file system counts one rename per name; a folder merged into one of
+    // the same name goes entry by entry, and the whole grows to say so.
+    fs::create_directories(dir / "merge/tree");
+    WriteFile(dir / "merge/tree/old.txt", "old");
+    RecordingProgress moving;
+    FileOperation mover(questions, &moving);
+    mover.clock = SteppingClock(kOften);
+    mover.Run(FileOpKind::Move, {dir / "src/a.txt", dir / "src/tree"}, {dir / "merge"});
+    EXPECT_EQ(moving.totals, (FileOpCounts{1 + 5, 5 + 4 + 300000}));
+    ASSERT_FALSE(moving.updates.empty());
+    EXPECT_EQ(moving.updates.back(), moving.totals);
+    EXPECT_EQ(ReadFile(dir / "merge/tree/deep/c.bin"), std::string(300000, 'c'));
+    EXPECT_EQ(ReadFile(dir / "merge/tree/old.txt"), "old");
+    EXPECT_FALSE(FileExists(dir / "src/tree"));
+
+    RecordingProgress deleting;
+    FileOperation remover(questions, &deleting);
+    remover.clock = SteppingClock(kOften);
+    questions.yesNo = {true};
+    remover.Run(FileOpKind::Delete, {dir / "dst/tree", dir / "dst/empty"}, {});
+    EXPECT_EQ(deleting.title, "Deleting...");
+    EXPECT_EQ(deleting.totals.entries, 5u + 301u);
+    ASSERT_FALSE(deleting.updates.empty());
+    EXPECT_EQ(deleting.updates.back().entries, 5u + 301u);
+}
+
+// Reports are paced by the clock, not by the number of entries: many small entries cost
+// no window updates of their own.
+TEST_F(FileOperationTest, ProgressReportsAreThrottled) {
+    fs::create_directories(dir / "many");
+    std::vector<std::string> names;
+    for (int i = 0; i < 2000; ++i) {
+        names.push_back(dir / ("many/f" + std::to_string(i)));
+        WriteFile(names.back(), "");
+    }
+    RecordingProgress progress;
+    FileOperation op(questions, &progress);
+    auto now = std::make_shared<std::chrono::steady_clock::time_point>();
+    int looks = 0;
+    op.clock = [&] {
+        ++looks;
+        return *now += std::chrono::milliseconds(5);  // ten entries per reporting interval
+    };
+    questions.yesNo = {true};
+    FileOpResult r = op.Run(FileOpKind::Delete, names, {});
+    EXPECT_EQ(r.done, 2000);
+    EXPECT_TRUE(fs::is_empty(dir / "many"));
+    EXPECT_GE(looks, 2000);
+    EXPECT_LE(progress.updates.size(), 2000u / 10 + 1);
+    EXPECT_GE(progress.updates.size(), 2000u / 10 - 1);
+}
+
+// A sparse file is copied with its holes: the copy reads the same and takes no more room.
+TEST_F(FileOperationTest, SparseFilesKeepTheirHoles) {
+    std::string sparse = dir / "src/sparse.img";
+    ASSERT_EQ(test::RunCommand("truncate -s 64M '" + sparse + "' && printf head | dd of='" +
+                               sparse + "' conv=notrunc status=none && printf middle | dd of='" +
+                               sparse + "' bs=1M seek=32 conv=notrunc status=none"),
+              0);
+    struct stat st {};
+    ASSERT_EQ(stat(sparse.c_str(), &st), 0);
+    if (st.st_blocks * 512 >= st.st_size) GTEST_SKIP() << "this file system makes no holes";
+    FileOperation op(questions);
+    FileOpResult r = op.Run(FileOpKind::Copy, {sparse}, {dir / "dst"});
+    EXPECT_EQ(r.failures, 0);
+    struct stat copy {};
+    ASSERT_EQ(stat((dir / "dst/sparse.img").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_size, st.st_size);
+    EXPECT_LE(copy.st_blocks, st.st_blocks + 16);
+    EXPECT_TRUE(ReadFile(dir / "dst/sparse.img") == ReadFile(sparse));
 }
 
 TEST_F(FileOperationTest, DeleteAsksOnceAndRemovesPermanently) {
@@ -280,6 +546,7 @@ TEST_F(FileOperationTest, RealMountPointsAreRefused) {
         WriteFile(dir / "outer/usb/keep.txt", "keep");
         questions.records.clear();
         questions.yesNo = {true};
+        questions.skip = {SkipAnswer::Skip};
         FileOpResult r = op.Run(kind, {dir / "outer"}, {dir / "other"});
         EXPECT_EQ(r.done, 0);
         ASSERT_EQ(questions.records.size(), kind == FileOpKind::Delete ? 2u : 1u);

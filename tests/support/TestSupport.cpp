@@ -177,6 +177,17 @@ OverwriteAnswer ScriptedQuestions::AskOverwrite(const std::string& title, const 
     return a;
 }
 
+SkipAnswer ScriptedQuestions::AskSkip(const std::string& title, const std::string& text) {
+    records.push_back({"skip", title, text, BoxIcon::Error});
+    if (skip.empty()) {
+        ADD_FAILURE() << "unexpected error: " << text;
+        return SkipAnswer::Cancel;
+    }
+    SkipAnswer a = skip.front();
+    skip.pop_front();
+    return a;
+}
+
 void ScriptedQuestions::ShowError(const std::string& text) {
     records.push_back({"error", kAppTitle, ErrorBoxText(text), BoxIcon::Error});
 }

@@ -62,7 +62,8 @@ class WorkingFolder {
 class ScriptedQuestions : public UserQuestions {
   public:
     struct Record {
-        // "yesno", "okcancel", "delete", "overwrite", "error", "message", "save", "font"
+        // "yesno", "okcancel", "delete", "overwrite", "skip", "error", "message", "save",
+        // "font"
         std::string kind;
         std::string title;
         std::string text;
@@ -73,6 +74,7 @@ class ScriptedQuestions : public UserQuestions {
     bool AskOkCancel(const std::string& title, const std::string& text) override;
     bool AskDelete(const std::string& title, const std::string& text) override;
     OverwriteAnswer AskOverwrite(const std::string& title, const std::string& text) override;
+    SkipAnswer AskSkip(const std::string& title, const std::string& text) override;
     void ShowError(const std::string& text) override;
     void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) override;
     std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) override;
@@ -82,6 +84,7 @@ class ScriptedQuestions : public UserQuestions {
     std::vector<Record> records;
     std::deque<bool> yesNo;  // answers of AskYesNo, AskOkCancel and AskDelete
     std::deque<OverwriteAnswer> overwrite;
+    std::deque<SkipAnswer> skip;
     std::deque<std::optional<std::string>> saveNames;
     std::deque<std::optional<FontChoice>> fonts;
 

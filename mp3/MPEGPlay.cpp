@@ -111,7 +111,16 @@ void SizeCallback(void* self, void* context, int* res) {
 }  // namespace
 
 TMPEGPlayer::TMPEGPlayer() = default;
-TMPEGPlayer::~TMPEGPlayer() = default;
+
+TMPEGPlayer::~TMPEGPlayer() {
+    // The library's playing thread ends here, before the library is let go: deinit stops the
+    // stream, closes it and joins the thread on this thread. Nothing may be left to the
+    // library's unloading, which runs under the loader lock that the ending thread needs to
+    // unload its sound output module.
+    if (loaded_ && entries_.deinit) entries_.deinit();
+    timer_.reset();
+    library_.Close();
+}
 
 void TMPEGPlayer::BindLibrary(const std::string& programDir) {
     loaded_ = false;

@@ -60,6 +60,8 @@ class TMPEGPlayer {
     };
 
     TMPEGPlayer();
+    // A stream still playing is stopped and closed (the library's deinit) before the library
+    // is unloaded.
     ~TMPEGPlayer();
 
     // Loads programDir + "/libmpegdll.so", resolves the 19 entry points and calls init.

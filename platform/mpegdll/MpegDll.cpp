@@ -80,11 +80,14 @@ struct Library {
     std::atomic<long long> position{0};  // samples
     std::atomic<int> bitrate{0};
     std::atomic<long> rate{0};
-
-    ~Library();
 };
 
-Library g_lib;
+// Never destroyed: no clean-up of this library runs at unloading or at process exit, where it
+// would have to wait for the playing thread while the loader lock is held, and the thread
+// needs that lock to unload its sound output module. The player stops and joins the thread
+// through deinit (or Stop and Close) before it lets the library go; the library is linked
+// never to be unmapped, so a thread still playing can never lose its code.
+Library& g_lib = *new Library;
 
 int Result(int code) {
     g_lib.lastError.store(code);
@@ -148,12 +151,6 @@ void Shutdown() {
     g_lib.output = OutputChoice{};
     g_lib.priority.store(0);
     g_lib.ready = false;
-}
-
-Library::~Library() {
-    // Unloaded (or the process ends) without deinit: the thread must not outlive the code.
-    std::lock_guard lock(api);
-    Shutdown();
 }
 
 long long MsToSamples(long long ms, long rate) {

@@ -19,6 +19,7 @@ int Init() {
     return 1;
 }
 int Deinit() {
+    g_calls.push_back("deinit");
     return 1;
 }
 int Open(const char* name, int mode, MPEGDLL_OPEN_CB, MPEGDLL_CLOSE_CB, MPEGDLL_RESTART_CB,
@@ -73,33 +74,37 @@ int LastError() {
     return g_error;
 }
 
+TMPEGPlayer::Entries RecordingEntries() {
+    TMPEGPlayer::Entries e;
+    e.init = Init;
+    e.deinit = Deinit;
+    e.Open = Open;
+    e.Pause = Pause;
+    e.Restart = Restart;
+    e.Stop = Stop;
+    e.SetPriority = SetPriority;
+    e.SetOutputDevice = SetOutputDevice;
+    e.Play = Play;
+    e.Close = Close;
+    e.GetFrequency = Zero;
+    e.GetBitrate = Zero;
+    e.GetLayer = Zero;
+    e.GetPlayerMode = Zero;
+    e.GetCurrentPos = GetCurrentPos;
+    e.GetLength = GetLength;
+    e.ResetPlayerMode = Zero;
+    e.Seek = ZeroArg;
+    e.LastError = LastError;
+    return e;
+}
+
 class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_calls.clear();
         g_error = 0;
         g_position = 0;
-        TMPEGPlayer::Entries e;
-        e.init = Init;
-        e.deinit = Deinit;
-        e.Open = Open;
-        e.Pause = Pause;
-        e.Restart = Restart;
-        e.Stop = Stop;
-        e.SetPriority = SetPriority;
-        e.SetOutputDevice = SetOutputDevice;
-        e.Play = Play;
-        e.Close = Close;
-        e.GetFrequency = Zero;
-        e.GetBitrate = Zero;
-        e.GetLayer = Zero;
-        e.GetPlayerMode = Zero;
-        e.GetCurrentPos = GetCurrentPos;
-        e.GetLength = GetLength;
-        e.ResetPlayerMode = Zero;
-        e.Seek = ZeroArg;
-        e.LastError = LastError;
-        player.UseEntries(e);
+        player.UseEntries(RecordingEntries());
     }
     // What the main window's Play button does.
     void PressPlay(const std::string& file) {
@@ -127,6 +132,22 @@ TEST_F(PlayerTest, PlayPressCallsTheLibraryInOrder) {
     EXPECT_EQ(g_calls.front(), "Close");
     EXPECT_EQ(g_calls[2], "Open /music/a.mp3 0");
     EXPECT_EQ(g_calls[g_calls.size() - 2], "Play 0 0");
+}
+
+TEST_F(PlayerTest, DestroyingThePlayerEndsTheLibrarysWorkFirst) {
+    {
+        TMPEGPlayer playing;
+        playing.UseEntries(RecordingEntries());
+        playing.SetStreamName("a.mp3");
+        playing.OpenStream();
+        playing.StartPlay();
+        g_calls.clear();
+    }
+    // deinit stops, closes and joins the playing thread before the library goes.
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"deinit"}));
+    g_calls.clear();
+    { TMPEGPlayer unloaded; }
+    EXPECT_TRUE(g_calls.empty());
 }
 
 TEST_F(PlayerTest, StopPauseAndTheirModes) {

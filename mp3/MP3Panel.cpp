@@ -15,6 +15,7 @@
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/qt/VirtualKey.h"
 
@@ -161,8 +162,11 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     MP_artist2 = Field(0, GroupBox3);
     MP_Title2 = Field(0, GroupBox3);
     MP_Album2 = Field(0, GroupBox3);
-    MP_Year2 = Field(4, GroupBox3);
-    MP_Year2->setMaximumWidth(60);
+    MP_Year2 = Field(0, GroupBox3);
+    LimitTyping(MP_Year2, 4);
+    // A longer date read from the tag (2016-05-01) is shown whole.
+    MP_Year2->setMaximumWidth(
+        std::max(60, MP_Year2->fontMetrics().horizontalAdvance("0000-00-00") + 16));
     CB_genre2 = new QComboBox(GroupBox3);
     CB_genre2->setEditable(true);
     CB_genre2->setStyleSheet("color: blue;");
@@ -233,6 +237,28 @@ void Mp3TagPanel::SetGenreText(QComboBox* box, const QString& text) {
         box->setCurrentIndex(-1);
         box->setEditText(text);
     }
+}
+
+void LimitTyping(QLineEdit* edit, int limit) {
+    // Typed text may make the field as long as the limit, or as the longest text the program
+    // put there; what goes beyond is cut, as with a maximum length.
+    static const char* kAllowed = "tavrinTypingLimit";
+    edit->setProperty(kAllowed, std::max<int>(limit, edit->text().size()));
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](QString text) {
+        const int allowed = edit->property(kAllowed).toInt();
+        if (text.size() <= allowed) return;
+        // The typed characters end at the cursor: the ones beyond the limit go.
+        const int extra = int(text.size()) - allowed;
+        const int cursor = edit->cursorPosition();
+        text.remove(std::max(0, cursor - extra), extra);
+        edit->setText(text);
+        edit->setCursorPosition(std::max(0, cursor - extra));
+    });
+    // A text the program sets (not modified by the user) sets the length allowed.
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, limit] {
+        if (!edit->isModified())
+            edit->setProperty(kAllowed, std::max<int>(limit, edit->text().size()));
+    });
 }
 
 int Mp3TagPanel::GenrePosition(const QComboBox* box) {

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
@@ -37,12 +39,21 @@ QLineEdit* Field(int limit, QWidget* parent) {
     return edit;
 }
 
+// A header value: at least 80 pixels wide, and never narrower than its text.
+class ValueLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override {
+        QSize size = QLabel::minimumSizeHint().expandedTo(sizeHint());
+        return size.expandedTo(QSize(80, 0));
+    }
+};
+
 QLabel* Value(QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = new ValueLabel(parent);
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
     label->setStyleSheet("color: blue;");
-    label->setMinimumWidth(120);
     return label;
 }
 
@@ -50,6 +61,36 @@ QGroupBox* Group(const char* caption, QWidget* parent) {
     auto* group = new QGroupBox(caption, parent);
     group->setStyleSheet("QGroupBox { color: blue; font-weight: bold; }");
     return group;
+}
+
+// A page that scrolls when the panel is smaller than its rows need, so that no row is
+// squeezed. The panel asks to be as wide as the page, so that in a narrow window the file pane
+// beside it gives way and nothing is cut at the side.
+class PageScroll : public QScrollArea {
+  public:
+    explicit PageScroll(QWidget* page) {
+        setWidget(page);
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        page->installEventFilter(this);
+    }
+    QSize minimumSizeHint() const override {
+        const int width = widget()->minimumSizeHint().width() +
+                          verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+        return {std::max(QScrollArea::minimumSizeHint().width(), width),
+                QScrollArea::minimumSizeHint().height()};
+    }
+
+  protected:
+    // The page's needs change with its texts (a language, a long value).
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
+QScrollArea* Scrolling(QWidget* page) {
+    return new PageScroll(page);
 }
 
 // Reports the keys pressed in a field before the field handles them.
@@ -81,7 +122,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     auto* grid1 = new QGridLayout(GroupBox2);
     Ck_V1 = new QCheckBox("Use this format on saving info", GroupBox2);
     Ck_V1->setChecked(true);
-    grid1->addWidget(Ck_V1, 0, 1, 1, 3);
+    grid1->addWidget(Ck_V1, 0, 0, 1, 4);
     Label1 = RedLabel("Artist", GroupBox2);
     Label2 = RedLabel("Title", GroupBox2);
     Label3 = RedLabel("Album", GroupBox2);
@@ -114,6 +155,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
 
     GroupBox4 = Group("", TabV1);
     auto* grid4 = new QGridLayout(GroupBox4);
+    grid4->setHorizontalSpacing(4);  // narrow: the page fits beside the file pane at 640 pixels
     L1 = RedLabel("FileSize", GroupBox4);
     L2 = RedLabel("BitRate", GroupBox4);
     L3 = RedLabel("Mode", GroupBox4);
@@ -144,7 +186,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     grid4->addWidget(LEncoder, 3, 3);
     page1->addWidget(GroupBox4);
     page1->addStretch();
-    addTab(TabV1, "ID3 V 1");
+    addTab(Scrolling(TabV1), "ID3 V 1");
 
     // ID3v2 page: the tag, then the copy buttons.
     TabV2 = new QWidget(this);
@@ -152,7 +194,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     GroupBox3 = Group(" ID3v2 Tag ", TabV2);
     auto* grid2 = new QGridLayout(GroupBox3);
     Ck_V2 = new QCheckBox("Use this format on saving info", GroupBox3);
-    grid2->addWidget(Ck_V2, 0, 1, 1, 3);
+    grid2->addWidget(Ck_V2, 0, 0, 1, 4);
     Lab1 = RedLabel("Artist", GroupBox3);
     Lab2 = RedLabel("Title", GroupBox3);
     Lab3 = RedLabel("Album", GroupBox3);
@@ -194,7 +236,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     buttons->addWidget(B_CopyFrom);
     buttons->addStretch();
     page2->addLayout(buttons);
-    addTab(TabV2, "ID3 V 2");
+    addTab(Scrolling(TabV2), "ID3 V 2");
 
     // Keys and edits of the fields report to the main window with their page.
     auto watch = [this](QWidget* field, int page) {
@@ -265,9 +307,12 @@ int Mp3TagPanel::GenrePosition(const QComboBox* box) {
     return box->findText(box->currentText(), Qt::MatchExactly);
 }
 
-MediaPanel::MediaPanel(QWidget* parent) : QWidget(parent) {
+MediaPanel::MediaPanel(QWidget* parent) : QFrame(parent) {
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(2);
     VrMediaButton1 = new QToolButton(this);
     VrMediaButton1->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     VrMediaButton1->setToolTip("Play");

@@ -2,6 +2,7 @@
 // ID3v2 with the copy buttons), and MPanel with Play and Stop.
 #pragma once
 
+#include <QFrame>
 #include <QString>
 #include <QTabWidget>
 #include <array>
@@ -55,8 +56,8 @@ class Mp3TagPanel : public QTabWidget {
 // whole, and typing may then fill the field up to that length.
 void LimitTyping(QLineEdit* edit, int limit);
 
-// The player's panel: Play and Stop.
-class MediaPanel : public QWidget {
+// The player's panel: Play and Stop in a small lowered (sunken) panel.
+class MediaPanel : public QFrame {
   public:
     explicit MediaPanel(QWidget* parent = nullptr);
     QToolButton *VrMediaButton1, *VrMediaButton3;

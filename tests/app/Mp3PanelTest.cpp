@@ -337,5 +337,34 @@ TEST_F(Mp3PanelTest, Version22FramesAreDroppedOnlyAfterAYes) {
     EXPECT_FALSE(main.State().DescriptionEdited);
 }
 
+TEST_F(Mp3PanelTest, RowsKeepTheirHeightIn640By480) {
+    WriteFile(home / "a.mp3", ToneMp3());
+    TMain& main = Start();
+    main.show();
+    Click("a.mp3");
+    QApplication::processEvents();
+    // The window fits the screen's size, the panel scrolling what does not fit.
+    EXPECT_LE(main.minimumSizeHint().width(), 640);
+    EXPECT_LE(main.minimumSizeHint().height(), 480);
+    main.resize(640, 480);
+    QApplication::processEvents();
+    EXPECT_EQ(main.size(), QSize(640, 480));
+    for (QWidget* row : std::initializer_list<QWidget*>{
+             Panel().MP_artist, Panel().MP_title, Panel().MP_album, Panel().MP_year,
+             Panel().CB_Genre, Panel().MP_comment, Panel().LFileSize, Panel().LEncoder})
+        EXPECT_GE(row->height(), row->sizeHint().height()) << row->metaObject()->className();
+    // Nothing is cut at the side: the file pane gives way.
+    for (QWidget* wide :
+         std::initializer_list<QWidget*>{Panel().Ck_V1, Panel().LEncoder, Panel().LMPEGType})
+        EXPECT_GE(wide->width(), wide->sizeHint().width()) << wide->metaObject()->className();
+    EXPECT_LE(Panel().mapTo(&main, QPoint(Panel().width(), 0)).x(), 640);
+    Panel().LEncoder->setText("LAME 3.100 with a long name");
+    QTest::qWait(20);  // laid out again
+    EXPECT_GE(Panel().LEncoder->width(), Panel().LEncoder->sizeHint().width());
+    // Play and Stop lie in a small lowered panel.
+    EXPECT_EQ(main.MPanel->frameShape(), QFrame::Panel);
+    EXPECT_EQ(main.MPanel->frameShadow(), QFrame::Sunken);
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -158,8 +158,10 @@ void TLangForm::B_DefClick() {
     std::string path = FileName();
     std::string name = path.empty() ? std::string() : path.substr(folder_.size() + 1);
     std::string settings = main_.State().ProgramFile(kSettingsFileName);
-    if (!ProfileFile::WriteString(settings, "International", "Language", name)) {
-        questions_.ShowError("Unable to write to " + settings);
+    std::string cause;
+    if (!ProfileFile::WriteString(settings, "International", "Language", name, &cause)) {
+        questions_.ShowError("Unable to write to " + settings +
+                             (cause.empty() ? "" : "\n" + cause));
         return;
     }
     LoadLanguage(path);

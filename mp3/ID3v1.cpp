@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "mp3/FileAccess.h"
+#include "platform/fileio/SafeReplace.h"
 
 namespace tavrin {
 
@@ -131,28 +133,39 @@ std::array<unsigned char, TID3v1::kTagSize> TID3v1::Encode() const {
     return tag;
 }
 
+bool TID3v1::Failed(std::string cause) {
+    error_ = !cause.empty() ? std::move(cause) : errno ? fileio::ErrorText(errno) : "";
+    return false;
+}
+
 bool TID3v1::Strip(const std::string& fileName) {
+    error_.clear();
+    errno = 0;
     Tail tail{};
-    if (!ReadTail(fileName, tail)) return false;
+    if (!ReadTail(fileName, tail)) return Failed();
     if (!HasTagMark(tail)) return true;
-    if (!fileaccess::SetAttributesNormal(fileName)) return false;
+    if (!fileio::MayModify(fileName, fileio::Protection::kUnlockOwnFile)) return Failed();
     std::int64_t size = 0;
     fileaccess::FileHandle file = fileaccess::OpenForWriting(fileName, &size);
-    if (!file.IsOpen() || size < static_cast<std::int64_t>(kTagSize)) return false;
-    if (::ftruncate(file.Get(), static_cast<off_t>(size - kTagSize)) != 0) return false;
-    return file.Close();
+    if (!file.IsOpen() || size < static_cast<std::int64_t>(kTagSize)) return Failed();
+    if (::ftruncate(file.Get(), static_cast<off_t>(size - kTagSize)) != 0) return Failed();
+    if (::fsync(file.Get()) != 0) return Failed();
+    return file.Close() || Failed();
 }
 
 bool TID3v1::Save(const std::string& fileName) {
+    error_.clear();
+    errno = 0;
     const Tail tag = Encode();
     // The checks of removing the old tag come first: a file whose tail cannot be read is left
-    // as it is.
+    // as it is. The tag is written in place (through a link to its target), so the file keeps
+    // its links, owner and mode; the user's own read-only file is made writable first.
     Tail tail{};
-    if (!ReadTail(fileName, tail)) return false;
-    if (!fileaccess::SetAttributesNormal(fileName)) return false;
+    if (!ReadTail(fileName, tail)) return Failed();
+    if (!fileio::MayModify(fileName, fileio::Protection::kUnlockOwnFile)) return Failed();
     std::int64_t size = 0;
     fileaccess::FileHandle file = fileaccess::OpenForWriting(fileName, &size);
-    if (!file.IsOpen()) return false;
+    if (!file.IsOpen()) return Failed();
     const auto tagBytes = static_cast<std::int64_t>(kTagSize);
     // An existing tag is overwritten in place, so the audio never loses its tag in between;
     // the bytes afterwards are those of removing the old tag and appending the new one.
@@ -161,15 +174,18 @@ bool TID3v1::Save(const std::string& fileName) {
                   HasTagMark(tail);
     if (hasTag) {
         if (!fileaccess::WriteAllAt(file.Get(), tag.data(), tag.size(), size - tagBytes)) {
+            const int code = errno;
             fileaccess::WriteAllAt(file.Get(), tail.data(), tail.size(), size - tagBytes);
-            return false;
+            return Failed(fileio::ErrorText(code));
         }
     } else if (!fileaccess::WriteAllAt(file.Get(), tag.data(), tag.size(), size)) {
+        const int code = errno;
         // Leave no partial tag behind.
         (void)::ftruncate(file.Get(), static_cast<off_t>(size));
-        return false;
+        return Failed(fileio::ErrorText(code));
     }
-    return file.Close();
+    if (::fsync(file.Get()) != 0) return Failed();
+    return file.Close() || Failed();
 }
 
 }  // namespace tavrin

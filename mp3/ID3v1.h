@@ -28,6 +28,9 @@ class TID3v1 {
     bool Save(const std::string& fileName);
     // Removes an existing tag; true also when there was none.
     bool Strip(const std::string& fileName);
+    // Why the last Save or Strip failed, in the system's words ("Permission denied"); empty
+    // when it did not fail for a reason of the file system.
+    const std::string& Error() const { return error_; }
     void Clear();
 
     bool Present() const { return present_; }
@@ -58,12 +61,14 @@ class TID3v1 {
     friend class TMPEGaudio;
     // Load on a file already open for reading, of `size` bytes.
     bool LoadFrom(int fd, std::int64_t size);
+    bool Failed(std::string cause = {});
 
     bool present_ = false;
     std::uint8_t revision_ = 1;
     std::string title_, artist_, album_, year_, comment_;
     std::uint8_t track_ = 0;
     std::uint8_t genreIndex_ = kNoGenre;
+    std::string error_;
 };
 
 }  // namespace tavrin

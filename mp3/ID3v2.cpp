@@ -1,14 +1,14 @@
 #include "mp3/ID3v2.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <vector>
 
 #include "mp3/FileAccess.h"
 #include "mp3/ID3v2Frames.h"
+#include "platform/fileio/SafeReplace.h"
 
 namespace tavrin {
 
@@ -326,16 +326,23 @@ bool TID3v2::LoadFrom(int fd, std::int64_t fileSize) {
 }
 
 bool TID3v2::Save(const std::string& fileName, const DropQuestion& askDrop) {
-    const std::string path = fileaccess::ResolveForRewrite(fileName);
-    if (path.empty() || !fileaccess::SetAttributesNormal(path)) return false;
+    error_.clear();
+    errno = 0;
+    auto failed = [this](std::string cause = {}) {
+        error_ = !cause.empty() ? std::move(cause) : errno ? fileio::ErrorText(errno) : "";
+        return false;
+    };
+    // A link is followed, the user's own read-only file made writable; another user's file
+    // that this user may not write is refused.
+    fileio::SafeReplace replace(fileName, fileio::Protection::kUnlockOwnFile);
+    if (!replace.Prepare()) return failed(replace.Error());
+    if (!replace.TargetExists()) return failed(fileio::ErrorText(ENOENT));
     std::int64_t fileSize = 0;
-    fileaccess::FileHandle source = fileaccess::OpenForReading(path, &fileSize);
-    if (!source.IsOpen()) return false;
+    fileaccess::FileHandle source = fileaccess::OpenForReading(replace.Target(), &fileSize);
+    if (!source.IsOpen()) return failed();
     const int fd = source.Get();
     unsigned char header[kHeaderSize];
-    if (!fileaccess::ReadExactAt(fd, header, sizeof header, 0)) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
+    if (!fileaccess::ReadExactAt(fd, header, sizeof header, 0)) return failed();
 
     // Where the old tag ends and the audio starts (after a version 2.4 footer), unless its
     // stored size exceeds the file.
@@ -373,7 +380,7 @@ bool TID3v2::Save(const std::string& fileName, const DropQuestion& askDrop) {
             return SlotOf(id, layout.major) >= 0 ||
                    (layout.major == 2 && (id == "PIC" || id == "LNK"));
         });
-        if (list.failed) return false;
+        if (list.failed) return failed();
         const SourceFrames sources =
             layout.major == 3
                 ? FindVersion23Sources(fd, tagEnd, !layout.unsynchronised && !layout.extendedHeader,
@@ -415,20 +422,19 @@ bool TID3v2::Save(const std::string& fileName, const DropQuestion& askDrop) {
     if (bodySize > id3frames::kMaxTagBody) return false;
 
     // The new file is written completely beside the old one and then takes its place.
-    fileaccess::ReplacementFile temp(path);
-    if (!temp.Create(st.st_mode | S_IWUSR)) return false;
-    id3frames::BufferedWriter out(temp.Fd());
+    if (!replace.Create()) return failed(replace.Error());
+    id3frames::BufferedWriter out(replace.Fd());
     std::string newHeader = {
         'I',  'D',
         '3',  static_cast<char>(make.major),
         '\0', make.unsynchronisedTag ? char(id3frames::kFlagUnsynchronised) : '\0'};
     id3frames::PutSynchsafe32(newHeader, bodySize);
-    if (!out.Write(newHeader.data(), newHeader.size())) return false;
+    if (!out.Write(newHeader.data(), newHeader.size())) return failed();
     id3frames::TagStream oldTag(fd, kHeaderSize, tagEnd, decodeStream);
-    if (!id3frames::WritePieces(pieces, oldTag, out) || !out.Flush()) return false;
-    if (fileaccess::CopyToEnd(fd, audioAt, temp.Fd(), out.Offset()) < 0) return false;
+    if (!id3frames::WritePieces(pieces, oldTag, out) || !out.Flush()) return failed();
+    if (fileaccess::CopyToEnd(fd, audioAt, replace.Fd(), out.Offset()) < 0) return failed();
     source.Close();
-    if (!temp.Commit()) return false;
+    if (!replace.Commit()) return failed(replace.Error());
     // The file now holds the fields: later changes are measured against them.
     loaded_ = texts_;
     return true;

@@ -45,6 +45,9 @@ class TID3v2 {
     // only when `askDrop` agrees (without it, nothing is saved). A file without a readable tag
     // gets a fresh version 2.3 tag.
     bool Save(const std::string& fileName, const DropQuestion& askDrop = {});
+    // Why the last Save failed, in the system's words ("Permission denied"); empty when it
+    // did not fail for a reason of the file system.
+    const std::string& Error() const { return error_; }
     void Clear();
 
     bool Present() const { return present_; }
@@ -95,6 +98,7 @@ class TID3v2 {
     Texts texts_;
     std::uint8_t track_ = 0;
     Texts loaded_;  // the texts as the last Load derived them or the last Save wrote them
+    std::string error_;
 };
 
 }  // namespace tavrin

@@ -2,6 +2,16 @@
 
 namespace tavrin {
 
+namespace {
+
+// A failure message with the system's reason on a line of its own, when there is one.
+std::string WithCause(std::string message, const std::string& cause) {
+    if (!cause.empty()) message += "\n" + cause;
+    return message;
+}
+
+}  // namespace
+
 std::uint8_t GenreIndexForPosition(int position) {
     if (position == 0) return TID3v1::kNoGenre;
     return static_cast<std::uint8_t>(position - 1);
@@ -35,7 +45,8 @@ TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, b
         v1.SetComment(v1Texts.comment);
         if (!v1.Save(fileName)) {
             result.v1Failed = true;
-            result.messages.push_back("Can not save V1 tag to the file: " + fileName);
+            result.messages.push_back(
+                WithCause("Can not save V1 tag to the file: " + fileName, v1.Error()));
         }
     }
     if (useV2) {
@@ -63,7 +74,7 @@ TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, b
             for (std::size_t i = 0; i < kept.size(); ++i)
                 message += (i == 0 ? " (ID3v2.2 frames without an ID3v2.3 form: " : ", ") + kept[i];
             if (!kept.empty()) message += ")";
-            if (!declined || !questions) result.messages.push_back(message);
+            if (!declined || !questions) result.messages.push_back(WithCause(message, v2.Error()));
         }
     }
     return result;

@@ -50,7 +50,8 @@ int GenrePositionForIndex(std::uint8_t index);
 // IDTagWrite: with `useV1`, the ID3v1 texts go through the setters of `v1` and the tag is
 // saved; with `useV2` likewise for `v2`. A failure of one does not stop the other; each
 // failure adds "Can not save V1 tag to the file: " or "Can not save V2 tag to the file: "
-// followed by the file name. Before frames are dropped `questions` is asked ("Confirm", yes or
+// followed by the file name, and by the system's reason on a second line where there is one
+// ("Permission denied"). Before frames are dropped `questions` is asked ("Confirm", yes or
 // no); a no leaves the ID3v2 tag unsaved without a message. Without `questions` nothing is
 // dropped and the failure message names the frames.
 TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, bool useV1,

@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+
+#include "platform/fileio/SafeReplace.h"
 
 namespace tavrin {
 
@@ -93,30 +94,17 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     return ok;
 }
 
-bool WriteAtomically(const std::string& path, const std::string& text) {
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    struct stat old {};
-    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    fchmod(fd, mode);
-    const char* data = text.data();
-    std::size_t left = text.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
+// Replaces the file at `path` (a link's target, keeping owner, group, mode and links) by
+// `text`; false with `error` set when it cannot be written, and the old file is then whole.
+bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
+    fileio::SafeReplace replace(path);
+    bool ok = replace.Prepare() && replace.Create();
+    if (ok && !fileio::WriteAllAt(replace.Fd(), text.data(), text.size(), 0)) {
+        if (error) *error = fileio::ErrorText(errno);
+        return false;
     }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
+    ok = ok && replace.Commit();
+    if (!ok && error) *error = replace.Error();
     return ok;
 }
 
@@ -168,12 +156,15 @@ bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
 }
 
 bool ProfileFile::WriteString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view value) {
+                              std::string_view key, std::string_view value, std::string* error) {
     std::string text;
     bool existed = ReadWholeFile(path, text);
     if (!existed) {
         struct stat st {};
-        if (stat(path.c_str(), &st) == 0) return false;  // there, but unreadable
+        if (stat(path.c_str(), &st) == 0) {  // there, but unreadable
+            if (error) *error = fileio::ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
+            return false;
+        }
     }
     std::string eol = text.find("\r\n") != std::string::npos || text.empty() ? "\r\n" : "\n";
     std::vector<std::string_view> lines = SplitLines(text);
@@ -208,7 +199,7 @@ bool ProfileFile::WriteString(const std::string& path, std::string_view section,
         if (!inTarget) emit("[" + std::string(section) + "]");
         emit(newLine);
     }
-    return WriteAtomically(path, out);
+    return WriteAtomically(path, out, error);
 }
 
 }  // namespace tavrin

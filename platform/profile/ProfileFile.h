@@ -30,10 +30,11 @@ class ProfileFile {
     bool HasKey(std::string_view section, std::string_view key) const;
 
     // Sets section/key to value in the file at `path`, keeping every other line, and replaces
-    // the file atomically (temporary file beside it, then rename). False when it cannot be
-    // written; the old file is then unchanged.
+    // the file safely (a link's target is written; owner, group, mode and links stay; see
+    // fileio::SafeReplace). False when it cannot be written, with the system's reason in
+    // `error`; the old file is then unchanged.
     static bool WriteString(const std::string& path, std::string_view section, std::string_view key,
-                            std::string_view value);
+                            std::string_view value, std::string* error = nullptr);
 
   private:
     struct Entry {

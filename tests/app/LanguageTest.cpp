@@ -392,7 +392,8 @@ TEST_F(LanguageTest, UnwritableSettingsFileKeepsTheFormOpen) {
     Lang().B_DefClick();
     ASSERT_EQ(questions.records.size(), 1u);
     EXPECT_EQ(questions.records[0].kind, "error");
-    EXPECT_EQ(questions.records[0].text, "Unable to write to " + (programDir / "tavrin.ini") + ".");
+    EXPECT_EQ(questions.records[0].text,
+              "Unable to write to " + (programDir / "tavrin.ini") + "\nIs a directory.");
     EXPECT_TRUE(Lang().isVisible());
     EXPECT_EQ(Str(m.b_view->text()), "View");
     Lang().hide();

@@ -159,8 +159,10 @@ TEST_F(Mp3PanelTest, FailedSavesAreReportedInOrder) {
     std::filesystem::remove(home / "gone.mp3");
     main.IDTagWrite(home / "gone.mp3");
     ASSERT_EQ(questions.records.size(), 2u);
-    EXPECT_EQ(questions.records[0].text, "Can not save V1 tag to the file: " + home / "gone.mp3");
-    EXPECT_EQ(questions.records[1].text, "Can not save V2 tag to the file: " + home / "gone.mp3");
+    EXPECT_EQ(questions.records[0].text, "Can not save V1 tag to the file: " + home / "gone.mp3" +
+                                             "\nNo such file or directory");
+    EXPECT_EQ(questions.records[1].text, "Can not save V2 tag to the file: " + home / "gone.mp3" +
+                                             "\nNo such file or directory");
 }
 
 TEST_F(Mp3PanelTest, PlayerButtonsReportTheirErrors) {
@@ -292,7 +294,8 @@ TEST_F(Mp3PanelSaveTest, AFailedSaveKeepsTheEditPending) {
     std::filesystem::remove(home / "tagged.mp3");
     main.B_SaveClick();
     ASSERT_EQ(questions.records.size(), 1u);
-    EXPECT_EQ(questions.records[0].text, "Can not save V2 tag to the file: " + home / "tagged.mp3");
+    EXPECT_EQ(questions.records[0].text, "Can not save V2 tag to the file: " + home / "tagged.mp3" +
+                                             "\nNo such file or directory");
     EXPECT_TRUE(main.State().DescriptionEdited);
     EXPECT_TRUE(main.b_save->isEnabled());
     // A field changed for a failed save and then set back to what it showed is left as the

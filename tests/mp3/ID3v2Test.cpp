@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "mp3/ID3v2.h"
+#include "platform/fileio/SafeReplace.h"
 #include "tests/mp3/Mp3Bytes.h"
 #include "tests/support/TestSupport.h"
 
@@ -158,7 +159,7 @@ TEST(ID3v2Save, FreshTagHasTheSevenFramesInOrder) {
                                TextFrame("TYER", "2002") + TextFrame("TCON", "Rock") +
                                TextFrame("COMM", std::string("eng\0Line 1\r\nLine 2", 18));
     EXPECT_EQ(ReadFile(dir / "a.mp3"), Id3v2Tag(frames) + kAudio);
-    EXPECT_FALSE(test::FileExists(dir / "a.mp3~"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
 TEST(ID3v2Save, EmptyFieldsGiveABareHeader) {
@@ -229,26 +230,40 @@ TEST(ID3v2Save, FailuresLeaveTheFileAsItWas) {
     EXPECT_FALSE(tag.Save(dir / "short.mp3"));
     EXPECT_EQ(ReadFile(dir / "short.mp3"), "ID3\3");
 
-    // The temporary file cannot be made: a folder of that name is in the way.
-    WriteFile(dir / "a.mp3", kAudio);
-    fs::create_directory(dir / "a.mp3~");
-    WriteFile(dir / "a.mp3~/keep", "x");
-    EXPECT_FALSE(tag.Save(dir / "a.mp3"));
-    EXPECT_EQ(ReadFile(dir / "a.mp3"), kAudio);
-    EXPECT_EQ(ReadFile(dir / "a.mp3~/keep"), "x");
+    // The temporary file cannot be made: the folder is read-only to the user.
+    fs::create_directory(dir / "ro");
+    WriteFile(dir / "ro/a.mp3", kAudio);
+    ::chmod((dir / "ro/a.mp3").c_str(), 0666);
+    ::chmod((dir / "ro").c_str(), 0555);
+    auto save = [&] {
+        return tag.Save(dir / "ro/a.mp3") ? 1
+               : tag.Error() ==
+                       "cannot create a temporary file in " + dir / "ro" + ": Permission denied"
+                   ? 2
+                   : 3;
+    };
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_EQ(test::IsRoot() ? test::RunAsUser(test::kNobody, test::kNobody, save) : save(), 2);
+    EXPECT_EQ(ReadFile(dir / "ro/a.mp3"), kAudio);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), fs::directory_iterator()), 1);
 }
 
-TEST(ID3v2Save, ReplacesAStaleTemporaryFileAndFollowsLinks) {
+TEST(ID3v2Save, RemovesStaleTemporariesOfItsOwnKindAndFollowsLinks) {
     TempDir dir;
     WriteFile(dir / "a.mp3", kAudio);
-    WriteFile(dir / "a.mp3~", "stale");
+    WriteFile(dir / "a.mp3~", "someone else's");  // an editor's backup, say: not ours
+    fs::create_directory(dir / "a.mp3.tmp");
+    const std::string stale = dir / (fileio::TemporaryPrefix("a.mp3") + "abcdef.tmp");
+    WriteFile(stale, "stale");
     fs::create_symlink(dir / "a.mp3", dir / "link.mp3");
     TID3v2 tag;
     tag.SetTitle("T");
     ASSERT_TRUE(tag.Save(dir / "link.mp3"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
     EXPECT_EQ(ReadFile(dir / "a.mp3"), Id3v2Tag(TextFrame("TIT2", "T")) + kAudio);
-    EXPECT_FALSE(test::FileExists(dir / "a.mp3~"));
+    EXPECT_EQ(ReadFile(dir / "a.mp3~"), "someone else's");
+    EXPECT_TRUE(fs::is_directory(dir / "a.mp3.tmp"));
+    EXPECT_FALSE(test::FileExists(stale));
 }
 
 // Saving a version 2.3 tag keeps what the user did not change.

@@ -71,8 +71,9 @@ TEST(TagWriter, OneFailureDoesNotStopTheOther) {
     const std::string missing = dir / "missing.mp3";
     result = IDTagWrite(missing, v1, v2, true, {}, true, t2);
     EXPECT_EQ(result.messages,
-              (std::vector<std::string>{"Can not save V1 tag to the file: " + missing,
-                                        "Can not save V2 tag to the file: " + missing}));
+              (std::vector<std::string>{
+                  "Can not save V1 tag to the file: " + missing + "\nNo such file or directory",
+                  "Can not save V2 tag to the file: " + missing + "\nNo such file or directory"}));
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "platform/UserQuestions.h"
 #include "platform/profile/ProfileFile.h"
@@ -103,6 +106,41 @@ TEST(ProfileFile, WritingCreatesAMissingFileAndFailsCleanlyInAMissingFolder) {
     ASSERT_TRUE(ProfileFile::WriteString(dir / "new.ini", "International", "Language", ""));
     EXPECT_EQ(ReadFile(dir / "new.ini"), "[International]\r\nLanguage=\r\n");
     EXPECT_FALSE(ProfileFile::WriteString(dir / "no/such/folder.ini", "a", "b", "c"));
+}
+
+// tavrin.ini kept elsewhere and linked, shared by hard links, private, or someone else's.
+TEST(ProfileFile, WritingKeepsTheFilesLinksModeAndProtection) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directory(dir / "dotfiles");
+    WriteFile(dir / "dotfiles/tavrin.ini", "[International]\r\nLanguage=old\r\n");
+    ::chmod((dir / "dotfiles/tavrin.ini").c_str(), 0600);
+    fs::create_symlink("dotfiles/tavrin.ini", dir / "tavrin.ini");
+    fs::create_hard_link(dir / "dotfiles/tavrin.ini", dir / "dotfiles/backup.ini");
+    ASSERT_TRUE(ProfileFile::WriteString(dir / "tavrin.ini", "International", "Language", "NEW"));
+    EXPECT_TRUE(fs::is_symlink(dir / "tavrin.ini"));
+    EXPECT_EQ(ReadFile(dir / "dotfiles/backup.ini"), "[International]\r\nLanguage=NEW\r\n");
+    struct stat st {};
+    ::stat((dir / "tavrin.ini").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_nlink, 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dotfiles"), fs::directory_iterator()), 2);
+
+    if (!test::IsRoot()) return;
+    // Another user may not change root's file in a folder open to all.
+    ::chmod(dir.Path().c_str(), 0777);
+    const std::string rootIni = dir / "root.ini";
+    WriteFile(rootIni, "[A]\r\nB=root's\r\n");
+    ::chmod(rootIni.c_str(), 0644);
+    EXPECT_EQ(test::RunAsUser(test::kNobody, test::kNobody,
+                              [&] {
+                                  std::string error;
+                                  return !ProfileFile::WriteString(rootIni, "A", "B", "mine",
+                                                                   &error) &&
+                                         error == "Permission denied";
+                              }),
+              1);
+    EXPECT_EQ(ReadFile(rootIni), "[A]\r\nB=root's\r\n");
 }
 
 TEST(ErrorBoxText, AddsAFullStopOnlyWhenMissing) {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 
 extern char** environ;
 
@@ -120,6 +122,29 @@ ChildRun RunWatched(const std::vector<std::string>& argv,
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     return run;
+}
+
+bool RunAndKill(const std::vector<std::string>& argv, double seconds) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp = Pointers(args);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argp.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    const auto wait = std::chrono::duration<double>(seconds);
+    timespec pause{};
+    pause.tv_sec = static_cast<time_t>(wait.count());
+    pause.tv_nsec = static_cast<long>((wait.count() - static_cast<double>(pause.tv_sec)) * 1e9);
+    while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 }  // namespace tavrin::test

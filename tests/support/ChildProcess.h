@@ -27,4 +27,8 @@ ChildRun RunWatched(const std::vector<std::string>& argv,
                     const std::vector<std::pair<std::string, std::string>>& env,
                     const std::string& marker, double markerTimeout, double deadline);
 
+// Runs `argv` (argv[0] a path, output discarded) and kills it with SIGKILL `seconds` after its
+// start. True when the kill ended it; false when it had ended by itself or did not start.
+bool RunAndKill(const std::vector<std::string>& argv, double seconds);
+
 }  // namespace tavrin::test

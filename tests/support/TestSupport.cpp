@@ -1,6 +1,8 @@
 #include "tests/support/TestSupport.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +14,29 @@
 namespace fs = std::filesystem;
 
 namespace tavrin::test {
+
+bool IsRoot() {
+    return ::geteuid() == 0;
+}
+
+int RunAsUser(unsigned uid, unsigned gid, const std::function<int()>& work) {
+    if (!IsRoot()) return -1;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+            ::setresuid(uid, uid, uid) != 0)
+            ::_exit(255);
+        const int result = work();
+        std::fflush(nullptr);
+        ::_exit(result);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 255)
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ std::string MakeToneMp3(const TempDir& dir, const std::string& name, const std::
 // names one a line.
 std::string UnzipEntry(const std::string& archive, const std::string& name);
 std::string UnzipNames(const std::string& archive);
+
+// The user "nobody" and group "nogroup" that tests run as root act as.
+inline constexpr unsigned kNobody = 65534;
+bool IsRoot();
+// Runs `work` in a child process as user `uid` with group `gid` and no other groups; the
+// child's exit status is what `work` returns (0..255), -1 when the child could not become that
+// user (not root).
+int RunAsUser(unsigned uid, unsigned gid, const std::function<int()>& work);
 
 // Changes the working folder for the life of the object.
 class WorkingFolder {

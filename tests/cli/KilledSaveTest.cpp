@@ -1,0 +1,93 @@
+// A save killed at any moment leaves the file wholly old or wholly new, and the next save
+// leaves no temporary behind: tavrin-cli saving a large MP3 and a large archive is killed at
+// random moments.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int kKills = 12;
+
+const std::string kCli = std::string(TAVRIN_BIN_DIR) + "/tavrin-cli";
+
+double SecondsOf(const std::vector<std::string>& argv) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string command;
+    for (const std::string& arg : argv) command += "'" + arg + "' ";
+    EXPECT_EQ(test::RunCommand(command + ">/dev/null 2>&1"), 0) << command;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Names in the folder that are not `keep`.
+std::vector<std::string> Others(const TempDir& dir, const std::vector<std::string>& keep) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(keep.begin(), keep.end(), name) == keep.end()) others.push_back(name);
+    }
+    return others;
+}
+
+class KilledSave : public ::testing::Test {
+  protected:
+    // Kills `argv` at random moments up to a little past the time a whole save takes; after
+    // each kill `check` is given the file's bytes and `restore` puts the old file back.
+    template <typename Check, typename Restore>
+    void KillRepeatedly(const std::vector<std::string>& argv, double wholeSave, Check check,
+                        Restore restore) {
+        std::uniform_real_distribution<double> moment(0.0, wholeSave * 1.2);
+        int killed = 0;
+        for (int i = 0; i < kKills; ++i) {
+            const double at = moment(random);
+            killed += test::RunAndKill(argv, at) ? 1 : 0;
+            SCOPED_TRACE("killed after " + std::to_string(at) + " s");
+            check();
+            restore();
+        }
+        EXPECT_GE(killed, kKills / 2) << "the saves ended before the kills";
+    }
+    TempDir dir;
+    std::mt19937 random{std::random_device{}()};
+};
+
+TEST_F(KilledSave, AnMp3IsWhollyOldOrWhollyNew) {
+    const std::string tone = test::MakeToneMp3(dir, "tone", "-b 128", 1);
+    ASSERT_FALSE(tone.empty());
+    std::string old;
+    const std::string piece = ReadFile(tone);
+    while (old.size() < (std::size_t{16} << 20)) old += piece;  // about 40 MB of LAME frames
+    const std::string file = dir / "big.mp3";
+    const std::vector<std::string> save = {kCli, "tag", "--v2", "--title", "New", file};
+    WriteFile(file, old);
+    const double wholeSave = SecondsOf(save);
+    const std::string saved = ReadFile(file);
+    ASSERT_NE(saved, old);
+    WriteFile(file, old);
+
+    KillRepeatedly(
+        save, wholeSave,
+        [&] {
+            const std::string now = ReadFile(file);
+            EXPECT_TRUE(now == old || now == saved) << "a mixed file of " << now.size() << " bytes";
+        },
+        [&] { WriteFile(file, old); });
+    SecondsOf(save);
+    EXPECT_EQ(ReadFile(file), saved);
+    EXPECT_EQ(Others(dir, {"big.mp3", "tone.mp3", "tone.wav", "tone.py"}),
+              std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -73,7 +73,61 @@ FileHandle OpenIdleTemporary(const std::string& path) {
     return file;
 }
 
+// Removes the temporaries of ours for the file `bareName` in `folder` that no save holds.
+void RemoveStaleTemporaries(const std::string& folder, std::string_view bareName) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const std::string start = TemporaryPrefix(bareName);
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name.substr(0, start.size()) != start ||
+            !(EndsWith(name, ".tmp") || EndsWith(name, ".cpy")))
+            continue;
+        const std::string path = folder + "/" + std::string(name);
+        if (FileHandle file = OpenIdleTemporary(path); file.IsOpen()) ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
+// An unnamed file in `folder` where the file system and /proc allow it (nothing is left when
+// the process dies), else a new file of ours named `prefix` + six random characters +
+// ".tmp", in `name`. Locked, so that no other save takes it for a stale one. -1 on failure.
+int CreateTemporary(const std::string& folder, const std::string& prefix, mode_t mode,
+                    std::string* name) {
+    name->clear();
+    int fd = ::access("/proc/self/fd", X_OK) == 0
+                 ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode)
+                 : -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        *name = prefix + RandomPart() + ".tmp";
+        fd = ::open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd >= 0 && ::flock(fd, LOCK_EX) != 0) {
+        const int code = errno;
+        if (!name->empty()) ::unlink(name->c_str());
+        ::close(fd);
+        errno = code;
+        return -1;
+    }
+    if (fd < 0) name->clear();
+    return fd;
+}
+
 }  // namespace
+
+FileHandle CreateScratchFile(const std::string& folder, std::string_view forName,
+                             std::string* error) {
+    RemoveStaleTemporaries(folder, forName);
+    std::string name;
+    FileHandle file(CreateTemporary(folder, folder + "/" + TemporaryPrefix(forName), 0600, &name));
+    if (!file.IsOpen()) {
+        if (error) *error = "cannot create a temporary file in " + folder + ": " + ErrorText(errno);
+        return file;
+    }
+    if (!name.empty()) ::unlink(name.c_str());  // it needs no name: it goes with its descriptor
+    return file;
+}
 
 bool ResolveLinks(const std::string& path, std::string* target) {
     std::string current = path;
@@ -157,7 +211,7 @@ bool SafeReplace::Prepare() {
     } else if (errno != ENOENT) {
         return Fail(errno);
     }
-    RemoveStaleTemporaries();
+    RemoveStaleTemporaries(folder_, bare);
     prepared_ = true;
     return true;
 }
@@ -181,46 +235,17 @@ bool SafeReplace::RecoverInterruptedCopy() {
     return true;
 }
 
-void SafeReplace::RemoveStaleTemporaries() const {
-    DIR* dir = ::opendir(folder_.c_str());
-    if (!dir) return;
-    const std::string start = TemporaryPrefix(BareNameOf(target_));
-    while (const dirent* entry = ::readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name.substr(0, start.size()) != start ||
-            !(EndsWith(name, ".tmp") || EndsWith(name, ".cpy")))
-            continue;
-        const std::string path = folder_ + "/" + std::string(name);
-        if (FileHandle file = OpenIdleTemporary(path); file.IsOpen()) ::unlink(path.c_str());
-    }
-    ::closedir(dir);
-}
-
 bool SafeReplace::Create(mode_t newFileMode) {
     if (!prepared_ && !Prepare()) return false;
     if (temp_.IsOpen()) return Fail(EBUSY);
     // Until it is complete the new contents are the user's alone; the old mode comes at the end.
-    const mode_t mode = exists_ ? 0600 : newFileMode;
-    // An unnamed file leaves nothing behind when the save is killed; it gets a name only for
-    // the rename, which needs /proc (or the right to link any descriptor).
-    int fd = ::access("/proc/self/fd", X_OK) == 0
-                 ? ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode)
-                 : -1;
     std::string name;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        name = prefix_ + RandomPart() + ".tmp";
-        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0 && errno != EEXIST) break;
-    }
+    const int fd = CreateTemporary(folder_, prefix_, exists_ ? 0600 : newFileMode, &name);
     if (fd < 0)
         return Fail(errno,
                     "cannot create a temporary file in " + folder_ + ": " + ErrorText(errno));
     temp_ = FileHandle(fd);
     tempName_ = name;
-    if (::flock(fd, LOCK_EX) != 0) {
-        Discard();
-        return Fail(errno);
-    }
     return true;
 }
 

@@ -47,6 +47,13 @@ bool MayModify(const std::string& path, Protection protection);
 // The start of the names of the temporaries of a file called `bareName`.
 std::string TemporaryPrefix(std::string_view bareName);
 
+// A scratch file in `folder` for work on the file `forName` (the engine's temporary folder):
+// without a name, so it goes when its descriptor is closed or the process dies. Stale
+// temporaries of that name in `folder` are removed first. A closed handle, with `error` set,
+// on failure.
+FileHandle CreateScratchFile(const std::string& folder, std::string_view forName,
+                             std::string* error = nullptr);
+
 class SafeReplace {
   public:
     explicit SafeReplace(std::string path, Protection protection = Protection::kRefuseReadOnly);
@@ -78,7 +85,6 @@ class SafeReplace {
   private:
     bool Fail(int code, std::string text = {});
     bool RecoverInterruptedCopy();
-    void RemoveStaleTemporaries() const;
     bool GiveName(const std::string& name);
     enum class CopyResult { kDone, kUntouched, kPartly };
     CopyResult CopyInPlace();

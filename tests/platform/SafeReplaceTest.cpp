@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/fileio/PrivateFolder.h"
 #include "platform/fileio/SafeReplace.h"
 #include "tests/support/TestSupport.h"
 
@@ -218,6 +219,40 @@ TEST(SafeReplace, WithoutProcTheTemporaryIsNamed) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFile(dir / "a.zip"), "new");
     EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"a.zip"}));
+}
+
+TEST(ScratchAndPrivateFolders, LeaveNothingAndRemoveStaleOnesOfTheirKind) {
+    TempDir dir;
+    WriteFile(dir / (TemporaryPrefix("a.zip") + "stale1.tmp"), "left by a killed save");
+    std::string error;
+    {
+        FileHandle scratch = CreateScratchFile(dir.Path(), "a.zip", &error);
+        ASSERT_TRUE(scratch.IsOpen()) << error;
+        EXPECT_TRUE(WriteAllAt(scratch.Get(), "work", 4, 0));
+        EXPECT_TRUE(NamesIn(dir.Path()).empty());
+    }
+    EXPECT_FALSE(CreateScratchFile(dir / "missing", "a.zip", &error).IsOpen());
+    EXPECT_EQ(error.find("cannot create a temporary file in " + dir / "missing"), 0u);
+
+    // Private folders: a stale one of this kind goes, a live one and anything else stays.
+    fs::create_directory(dir / "tavrin-diz-st4le1");
+    WriteFile(dir / "tavrin-diz-st4le1/file_id.diz", "stale");
+    fs::create_directory(dir / "tavrin-zip-other1");
+    fs::create_directory(dir / "tavrin-diz-longer-name");
+    WriteFile(dir / "tavrin-diz-file00", "a file, not a folder");
+    std::set<std::string> before = NamesIn(dir.Path());
+    before.erase("tavrin-diz-st4le1");
+    PrivateFolder live("diz", dir.Path());
+    ASSERT_FALSE(live.Path().empty()) << live.Error();
+    EXPECT_EQ(fs::path(live.Path()).filename().string().rfind("tavrin-diz-", 0), 0u);
+    before.insert(fs::path(live.Path()).filename().string());
+    EXPECT_EQ(NamesIn(dir.Path()), before);
+    {
+        PrivateFolder second("diz", dir.Path());
+        WriteFile(second.Path() + "/x", "x");
+        EXPECT_TRUE(fs::exists(live.Path()));  // held by `live`
+    }
+    EXPECT_EQ(NamesIn(dir.Path()), before);
 }
 
 // What another user may do, tried as "nobody".

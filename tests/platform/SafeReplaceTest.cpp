@@ -255,6 +255,39 @@ TEST(ScratchAndPrivateFolders, LeaveNothingAndRemoveStaleOnesOfTheirKind) {
     EXPECT_EQ(NamesIn(dir.Path()), before);
 }
 
+// On a full disk the old file stays whole, also when it is rewritten in place for its links.
+TEST(SafeReplace, AFullDiskLeavesTheOldFileWhole) {
+    if (!test::IsRoot()) GTEST_SKIP() << "needs root to mount a small file system";
+    TempDir dir;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", dir.Path().c_str(), "tmpfs", 0, "size=256k") != 0)
+            ::_exit(2);
+        const std::string old(100 << 10, 'o');
+        WriteFile(dir / "single.zip", old);
+        WriteFile(dir / "linked.zip", old);
+        ::link((dir / "linked.zip").c_str(), (dir / "other name.zip").c_str());
+        const std::string space = ErrorText(ENOSPC);
+        int failures = 0;
+        // No room for the temporary.
+        failures += Replace(dir / "single.zip", std::string(200 << 10, 'n')) != "write failed";
+        failures += ReadFile(dir / "single.zip") != old;
+        ::unlink((dir / "single.zip").c_str());
+        // Room for the temporary, not for the file to grow in place.
+        failures += Replace(dir / "linked.zip", std::string(140 << 10, 'n')) != space;
+        failures += ReadFile(dir / "other name.zip") != old;
+        failures += NamesIn(dir.Path()) != std::set<std::string>{"linked.zip", "other name.zip"};
+        ::_exit(failures == 0 ? 0 : 10 + failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot mount a file system here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 // What another user may do, tried as "nobody".
 TEST(SafeReplaceProtection, AFileTheUserMayNotWriteIsRefused) {
     if (!test::IsRoot()) GTEST_SKIP() << "needs root to act as another user";

@@ -39,6 +39,22 @@ struct FlagScope {
     ~FlagScope() { flag = false; }
 };
 
+// Results after which the remaining names of an extraction are not asked for: the archive
+// is unusable or hostile, memory ran out, or the user stopped.
+bool EndsExtraction(int result) {
+    switch (result) {
+        case PK_BOMB:
+        case PK_NOZIP:
+        case PK_BADERR:
+        case PK_MEM:
+        case PK_PARAM:
+        case IZ_CTRLC:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::string LiteralPattern(const std::string& name) {
@@ -139,7 +155,8 @@ int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
                             patterns.begin() + static_cast<std::ptrdiff_t>(end));
             int r =
                 unzip.Wiz_SingleEntryUnzip(batch.Count(), batch.Data(), 0, nullptr, &dcl, &table);
-            if (result == PK_OK) result = r;
+            if (result == PK_OK || EndsExtraction(r)) result = r;
+            if (EndsExtraction(r)) break;  // the next calls would meet the same
         }
     });
     CaptureDescription = false;
@@ -194,6 +211,9 @@ std::string UnzipResultText(int result) {
             return "no entry matched";
         case PK_NOZIP:
             return "the archive cannot be read or is not a zip archive";
+        case PK_BOMB:
+            return "its entries overlap one another (invalid zip file with overlapped "
+                   "components, possible zip bomb); the rest was not extracted";
         case PK_DISK:
             return "a file could not be written (is the target folder writable?)";
         case IZ_CTRLC:

@@ -61,7 +61,8 @@ struct ExtractionRequest {
 
 // Extracts the listed entries, all or the selected ones, in calls of at most 1000 names.
 // `extractNames` receives the names chosen. Returns the first non-zero engine result, or 0;
-// PK_FIND when no name was chosen (no call made).
+// PK_FIND when no name was chosen (no call made). A result that makes the rest pointless (a
+// damaged or hostile archive, a stop) ends the calls and is the one returned.
 int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
                         const ExtractionRequest& request, std::vector<std::string>& extractNames,
                         const EngineCallRunner& runner = {});

@@ -174,5 +174,36 @@ TEST_F(ArchiveJobsTest, StoredNamesWithWildcardCharactersExtractOnlyThemselves) 
     EXPECT_FALSE(FileExists(dir / "out/a1.txt"));
 }
 
+// "Unzip all" of an overlap bomb of 2,500 records: the first call writes the first entry and
+// is refused at the second; no further call is made and the refusal is what comes back.
+TEST_F(ArchiveJobsTest, AnOverlapBombEndsTheExtraction) {
+    test::MakeOverlapBomb(dir / "bomb.zip", 2500, 1 << 20);
+    ASSERT_EQ(Get_Contents(engine.unzip, table, dir / "bomb.zip"), PK_OK);
+    ASSERT_EQ(collector.names.size(), 2500u);
+    int calls = 0;
+    EngineCallRunner runner = [&](const std::function<void()>& call) { call(); };
+    UnZip32 counting;
+    static const UnZip32* real;
+    static int* seen;
+    real = &engine.unzip;
+    seen = &calls;
+    counting.Wiz_SingleEntryUnzip = [](int n, char** names, int xn, char** xnames, LPDCL dcl,
+                                       LPUSERFUNCTIONS uf) {
+        ++*seen;
+        return real->Wiz_SingleEntryUnzip(n, names, xn, xnames, dcl, uf);
+    };
+    ExtractionRequest request{dir / "bomb.zip", dir / "out", {}, true, collector.names, {}};
+    request.boxes.withPath = true;
+    std::vector<std::string> chosen;
+    EXPECT_EQ(UnZip_SelectedFiles(counting, table, request, chosen, runner), PK_BOMB);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(chosen.size(), 2500u);
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+        written.push_back(entry.path().filename().string());
+    EXPECT_EQ(written, std::vector<std::string>{"a0.txt"});
+    EXPECT_NE(UnzipResultText(PK_BOMB).find("overlapped components"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tavrin

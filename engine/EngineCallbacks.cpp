@@ -35,8 +35,9 @@ int ZipService(const char*, ulg) {
 }
 
 int UnzipPrint(char* text, ulg length) {
-    // The piece counts up to its first NUL; the length is not looked at.
-    if (CaptureDescription && g_output && text && !g_output->AppendDescription(std::string(text)))
+    // The text is the piece up to its first NUL; the length counts what was decompressed.
+    if (CaptureDescription && g_output && text &&
+        !g_output->AppendDescription(std::string(text), length))
         return -1;  // enough: the engine ends the entry
     return static_cast<int>(length);
 }

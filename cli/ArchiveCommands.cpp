@@ -126,7 +126,9 @@ int CmdZip(const Args& args) {
         Error("the archive name is blank");
         return kExitUsage;
     }
-    int result = ZipFileList(engine.zip, plain[0], names);
+    std::string messages;
+    int result = ZipFileList(engine.zip, plain[0], names, {}, &messages);
+    std::cerr << messages;  // the engine's warnings and errors, as zip prints them
     if (result != ZE_OK) {
         Error("packing " + plain[0] + " failed (engine result " + std::to_string(result) + ")");
         return kExitFailed;

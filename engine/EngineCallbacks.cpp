@@ -21,7 +21,18 @@ EngineOutput* CurrentEngineOutput() {
     return g_output;
 }
 
-int ZipPrint(char*, ulg length) {
+std::string& ZipEngineMessages() {
+    static std::string messages;
+    return messages;
+}
+
+int ZipPrint(char* text, ulg length) {
+    if (text) {
+        std::string piece(text, length);
+        if (piece.rfind("zip warning:", 0) == 0 || piece.rfind("zip error:", 0) == 0 ||
+            piece.rfind("\tzip warning:", 0) == 0)
+            ZipEngineMessages() += piece;
+    }
     return static_cast<int>(length);
 }
 char* ZipComment(char* text) {

@@ -78,17 +78,54 @@ bool IsBlankName(const std::string& text) {
 }
 
 int ZipFileList(const Zip32& zip, const std::string& archive, const std::vector<std::string>& names,
-                const EngineCallRunner& runner) {
+                const EngineCallRunner& runner, std::string* messages) {
+    if (messages) messages->clear();
     if (IsBlankName(archive) || names.empty()) return ZE_NONE;
     InitZipCallbacks(zip);
     std::string archiveBuffer = archive;
     NameArray files(names.begin(), names.end());
     int result = ZE_OK;
+    ZipEngineMessages().clear();
     Run(runner, [&] {
         ZCL zcl{files.Count(), archiveBuffer.data(), files.Data()};
         result = zip.ZpArchive(zcl);
     });
+    if (messages) *messages = ZipEngineMessages();
+    ZipEngineMessages().clear();
     return result;
+}
+
+std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages) {
+    if (messages.empty() && (result == ZE_OK || result == ZE_NONE)) return {};
+    std::string notice = result == ZE_OK
+                             ? "Packing " + archive + ": done."
+                             : "Packing " + archive + " failed: " + ZipResultText(result) + ".";
+    // The engine aligns its continuation lines for a terminal; a message box shows them
+    // trimmed. A long list is shortened.
+    constexpr int kMaxLines = 24;
+    int shown = 0, left = 0;
+    std::string lines;
+    for (std::size_t start = 0; start < messages.size();) {
+        std::size_t end = messages.find('\n', start);
+        if (end == std::string::npos) end = messages.size();
+        std::string line = messages.substr(start, end - start);
+        start = end + 1;
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        line = line.substr(first);
+        if (line.rfind("zip warning: ", 0) == 0) {
+            std::size_t text = line.find_first_not_of(' ', 13);
+            line = "zip warning: " + line.substr(text == std::string::npos ? 13 : text);
+        }
+        if (shown < kMaxLines) {
+            lines += "\n" + line;
+            ++shown;
+        } else {
+            ++left;
+        }
+    }
+    if (left > 0) lines += "\n... and " + std::to_string(left) + " more";
+    return lines.empty() ? notice : notice + "\n" + lines;
 }
 
 DCL ListingRecord(char* archive) {
@@ -188,7 +225,7 @@ std::string ZipResultText(int result) {
         case ZE_CREAT:
             return "the archive could not be created";
         case ZE_PARMS:
-            return "the options are not valid";
+            return "the options or the names are not valid";
         default:
             return "engine error " + std::to_string(result);
     }

@@ -174,6 +174,46 @@ TEST_F(ArchiveJobsTest, StoredNamesWithWildcardCharactersExtractOnlyThemselves) 
     EXPECT_FALSE(FileExists(dir / "out/a1.txt"));
 }
 
+// The engine's warnings and errors come back with the job; the notice names them, one a line,
+// and says nothing for a job that went well silently or merely found nothing newer.
+TEST_F(ArchiveJobsTest, RefusedJobsComeBackWithTheEngineMessages) {
+    std::filesystem::create_directories(dir / "d1");
+    std::filesystem::create_directories(dir / "d2");
+    WriteFile(dir / "d1/x.txt", "one");
+    WriteFile(dir / "d2/x.txt", "two");
+    ZPOPT o = BuildZipOptions(ZipOptionBoxes{});  // "Do not add path" ticked
+    ASSERT_TRUE(engine.zip.ZpSetOptions(&o));
+    std::string messages;
+    EXPECT_EQ(
+        ZipFileList(engine.zip, dir / "x.zip", {dir / "d1/x.txt", dir / "d2/x.txt"}, {}, &messages),
+        ZE_PARMS);
+    EXPECT_FALSE(FileExists(dir / "x.zip"));
+    EXPECT_EQ(messages.find("adding"), std::string::npos);  // no progress lines
+    std::string notice = ZipJobNotice(dir / "x.zip", ZE_PARMS, messages);
+    EXPECT_EQ(notice, "Packing " + dir / "x.zip" +
+                          " failed: the options or the names are not valid.\n\n"
+                          "zip warning: first full name: " +
+                          dir / "d1/x.txt" + "\nsecond full name: " + dir / "d2/x.txt" +
+                          "\nname in zip file repeated: x.txt\n"
+                          "this may be a result of using -j\n"
+                          "zip error: Invalid command arguments (cannot repeat names in zip file)");
+    EXPECT_EQ(ZipEngineMessages(), "");  // handed over, not kept
+
+    EXPECT_EQ(ZipFileList(engine.zip, dir / "x.zip", {dir / "d1/x.txt"}, {}, &messages), ZE_OK);
+    EXPECT_EQ(messages, "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, messages), "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_NONE, ""), "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, "zip warning: zip file empty\n"),
+              "Packing " + dir / "x.zip" + ": done.\n\nzip warning: zip file empty");
+    std::string many;
+    for (int i = 0; i < 30; ++i)
+        many += "zip warning: name not matched: f" + std::to_string(i) + "\n";
+    notice = ZipJobNotice("a.zip", ZE_NONE, many);
+    EXPECT_NE(notice.find("failed: there was nothing to do."), std::string::npos);
+    EXPECT_NE(notice.find("f23\n... and 6 more"), std::string::npos);
+    EXPECT_EQ(notice.find("f24"), std::string::npos);
+}
+
 // "Unzip all" of an overlap bomb of 2,500 records: the first call writes the first entry and
 // is refused at the second; no further call is made and the refusal is what comes back.
 TEST_F(ArchiveJobsTest, AnOverlapBombEndsTheExtraction) {

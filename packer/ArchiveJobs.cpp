@@ -1,6 +1,7 @@
 #include "packer/ArchiveJobs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "engine/EngineCallbacks.h"
@@ -95,36 +96,80 @@ int ZipFileList(const Zip32& zip, const std::string& archive, const std::vector<
     return result;
 }
 
-std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages) {
-    if (messages.empty() && (result == ZE_OK || result == ZE_NONE)) return {};
-    std::string notice = result == ZE_OK
-                             ? "Packing " + archive + ": done."
-                             : "Packing " + archive + " failed: " + ZipResultText(result) + ".";
-    // The engine aligns its continuation lines for a terminal; a message box shows them
-    // trimmed. A long list is shortened.
-    constexpr int kMaxLines = 24;
-    int shown = 0, left = 0;
-    std::string lines;
-    for (std::size_t start = 0; start < messages.size();) {
-        std::size_t end = messages.find('\n', start);
-        if (end == std::string::npos) end = messages.size();
-        std::string line = messages.substr(start, end - start);
+namespace {
+
+// The engine's messages, one per "zip warning:" / "zip error:", with their continuation
+// lines trimmed (the engine aligns them for a terminal).
+std::vector<std::vector<std::string>> EngineMessages(const std::string& text) {
+    std::vector<std::vector<std::string>> items;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
         start = end + 1;
         std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos) continue;
         line = line.substr(first);
-        if (line.rfind("zip warning: ", 0) == 0) {
-            std::size_t text = line.find_first_not_of(' ', 13);
-            line = "zip warning: " + line.substr(text == std::string::npos ? 13 : text);
+        bool opens = false;
+        for (const char* prefix : {"zip warning:", "zip error:"}) {
+            if (line.rfind(prefix, 0) != 0) continue;
+            std::size_t rest = line.find_first_not_of(' ', std::strlen(prefix));
+            line = rest == std::string::npos ? std::string() : line.substr(rest);
+            opens = true;
         }
-        if (shown < kMaxLines) {
-            lines += "\n" + line;
+        if (opens || items.empty())
+            items.push_back({line});
+        else
+            items.back().push_back(line);
+    }
+    return items;
+}
+
+std::string After(const std::string& line, const std::string& label) {
+    return line.rfind(label, 0) == 0 ? line.substr(label.size()) : std::string();
+}
+
+}  // namespace
+
+std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages) {
+    if (messages.empty() && (result == ZE_OK || result == ZE_NONE)) return {};
+    std::vector<std::vector<std::string>> items = EngineMessages(messages);
+
+    // Files that would be stored under one name: each clash with both files.
+    std::string clashes;
+    for (const auto& item : items) {
+        if (item.size() < 3) continue;
+        std::string first = After(item[0], "first full name: ");
+        std::string second = After(item[1], "second full name: ");
+        std::string entry = After(item[2], "name in zip file repeated: ");
+        if (first.empty() || second.empty() || entry.empty()) continue;
+        clashes += "\n" + entry + ":\n    " + first + "\n    " + second;
+    }
+    if (!clashes.empty())
+        return "Packing " + archive +
+               " failed: these files would be stored under one name, which an archive cannot "
+               "hold (cannot repeat names in zip file). Nothing was packed.\n" +
+               clashes;
+
+    std::string notice = result == ZE_OK
+                             ? "Packing " + archive + ": done."
+                             : "Packing " + archive + " failed: " + ZipResultText(result) + ".";
+    constexpr std::size_t kMaxLines = 24;
+    std::string lines;
+    std::size_t shown = 0;
+    for (const auto& item : items) {
+        for (const std::string& line : item) {
+            if (shown == kMaxLines) break;
+            lines += "\n" + (line == "zip file empty"
+                                 ? std::string("Every entry was deleted; the archive is kept, "
+                                               "empty.")
+                                 : line);
             ++shown;
-        } else {
-            ++left;
         }
     }
-    if (left > 0) lines += "\n... and " + std::to_string(left) + " more";
+    std::size_t total = 0;
+    for (const auto& item : items) total += item.size();
+    if (total > shown) lines += "\n... and " + std::to_string(total - shown) + " more";
     return lines.empty() ? notice : notice + "\n" + lines;
 }
 

@@ -2,10 +2,12 @@
 //
 // Extraction never writes outside the target folder: stored names are cleaned to relative
 // components, every existing folder on the way is checked (a symbolic link is followed only
-// when it leads to a folder inside the target), and each file is written to a temporary
-// file beside its final name and renamed over it, so an existing link is replaced rather
-// than followed and a failed entry never replaces a good file. A missing target folder is
-// created, as the command-line unzip does.
+// when it leads to a folder inside the target), a new file is created under its final name
+// without following anything that is there (and removed again when its entry fails), and a
+// file that exists is replaced by a temporary file written beside it and renamed over it, so
+// an existing link is replaced rather than followed and a failed entry never replaces a good
+// file. A missing target folder is created, as the command-line unzip does. Entries whose
+// data overlaps another's are refused, as Info-ZIP's unzip refuses them.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>

@@ -191,12 +191,10 @@ TEST_F(ArchiveJobsTest, RefusedJobsComeBackWithTheEngineMessages) {
     EXPECT_EQ(messages.find("adding"), std::string::npos);  // no progress lines
     std::string notice = ZipJobNotice(dir / "x.zip", ZE_PARMS, messages);
     EXPECT_EQ(notice, "Packing " + dir / "x.zip" +
-                          " failed: the options or the names are not valid.\n\n"
-                          "zip warning: first full name: " +
-                          dir / "d1/x.txt" + "\nsecond full name: " + dir / "d2/x.txt" +
-                          "\nname in zip file repeated: x.txt\n"
-                          "this may be a result of using -j\n"
-                          "zip error: Invalid command arguments (cannot repeat names in zip file)");
+                          " failed: these files would be stored under one name, which an "
+                          "archive cannot hold (cannot repeat names in zip file). Nothing was "
+                          "packed.\n\nx.txt:\n    " +
+                          dir / "d1/x.txt" + "\n    " + dir / "d2/x.txt");
     EXPECT_EQ(ZipEngineMessages(), "");  // handed over, not kept
 
     EXPECT_EQ(ZipFileList(engine.zip, dir / "x.zip", {dir / "d1/x.txt"}, {}, &messages), ZE_OK);
@@ -204,7 +202,13 @@ TEST_F(ArchiveJobsTest, RefusedJobsComeBackWithTheEngineMessages) {
     EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, messages), "");
     EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_NONE, ""), "");
     EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, "zip warning: zip file empty\n"),
-              "Packing " + dir / "x.zip" + ": done.\n\nzip warning: zip file empty");
+              "Packing " + dir / "x.zip" +
+                  ": done.\n\nEvery entry was deleted; the archive is kept, empty.");
+    EXPECT_EQ(ZipJobNotice("a.zip", ZE_NONE,
+                           "zip warning: name not matched: /h/b.txt\n"
+                           "zip error: Nothing to do! (a.zip)\n"),
+              "Packing a.zip failed: there was nothing to do.\n\nname not matched: /h/b.txt\n"
+              "Nothing to do! (a.zip)");
     std::string many;
     for (int i = 0; i < 30; ++i)
         many += "zip warning: name not matched: f" + std::to_string(i) + "\n";

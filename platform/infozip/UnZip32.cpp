@@ -117,7 +117,8 @@ void MethodText(const CentralEntry& e, char* out, size_t size) {
 // The include or exclude names of one call. Plain names (also stored names whose wildcard
 // characters are put in brackets, as the unzip dialog sends them) are looked up in a hash
 // set; only real patterns are matched one by one. A call therefore costs time in proportion
-// to the entries and the names, however many names it carries.
+// to the entries and the names, however many names it carries (with many plain names and no
+// pattern, to the names and the entries they find).
 class NameSet {
   public:
     NameSet(int count, char** names, bool ignoreCase) : ignoreCase_(ignoreCase) {
@@ -355,20 +356,18 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
 
     Matcher matcher(ifnc, ifnv, xfnc, xfnv, matcherIgnoreCase_);
     const NameSet& wanted = matcher.Include();
-    // With plain names only, a cheap test per entry passes only the entries that may match:
-    // a few ASCII names by the stored name's length, many names by a hash of the name.
+    // With plain names only, not every entry is looked at: a few ASCII names pass only the
+    // entries with a stored name of their length, many names are looked up by a hash of the
+    // name (so a call costs in proportion to its names and what they match).
     const std::vector<uint16_t>* quickLengths = nullptr;
-    const std::vector<uint32_t>* nameHashes = nullptr;
     std::vector<bool> lengths;
-    std::vector<uint64_t> hashBits;
-    uint32_t hashMask = 0;
+    std::vector<uint64_t> candidates;
+    bool byHash = false;
     if (wanted.LiteralOnly() && wanted.LiteralCount() > kFewNames) {
-        nameHashes = &reader_->NameHashes();
-        size_t bits = 1024;
-        while (bits < wanted.LiteralCount() * 32 && bits < (size_t(1) << 24)) bits <<= 1;
-        hashBits.assign(bits / 64, 0);
-        hashMask = static_cast<uint32_t>(bits - 1);
-        for (uint32_t h : wanted.Hashes()) hashBits[(h & hashMask) >> 6] |= uint64_t(1) << (h & 63);
+        for (uint32_t h : wanted.Hashes()) reader_->EntriesWithHash(h, &candidates);
+        std::sort(candidates.begin(), candidates.end());  // archive order
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        byHash = true;
     } else if (wanted.LiteralOnly() && wanted.AllAscii()) {
         quickLengths = &reader_->QuickLengths();
         lengths = wanted.Lengths();
@@ -380,14 +379,13 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
     uint64_t matched = 0, sumSize = 0, sumComp = 0;
     CentralEntry e;
     std::string scratch;
-    for (uint64_t i = 0; !stopped_ && i < reader_->EntryCount(); ++i) {
+    const uint64_t steps = byHash ? candidates.size() : reader_->EntryCount();
+    for (uint64_t step = 0; !stopped_ && step < steps; ++step) {
+        const uint64_t i = byHash ? candidates[static_cast<size_t>(step)] : step;
         if (quickLengths) {
             uint16_t length = (*quickLengths)[static_cast<size_t>(i)];
             if (length != Reader::kExamine && (length >= lengths.size() || !lengths[length]))
                 continue;
-        } else if (nameHashes) {
-            uint32_t h = (*nameHashes)[static_cast<size_t>(i)];
-            if (!((hashBits[(h & hashMask) >> 6] >> (h & 63)) & 1)) continue;
         }
         reader_->EntryAt(i, &e);
         std::string_view name = e.Name(&scratch);

@@ -332,16 +332,21 @@ const std::vector<uint16_t>& ZipArchiveReader::QuickLengths() {
     return quickLengths_;
 }
 
-const std::vector<uint32_t>& ZipArchiveReader::NameHashes() {
-    if (nameHashes_.size() == count_) return nameHashes_;
-    nameHashes_.resize(static_cast<size_t>(count_));
-    CentralEntry e;
-    std::string scratch;
-    for (uint64_t i = 0; i < count_; ++i) {
-        Parse(i, &e);
-        nameHashes_[static_cast<size_t>(i)] = NameHash(e.Name(&scratch));
+void ZipArchiveReader::EntriesWithHash(uint32_t hash, std::vector<uint64_t>* indices) {
+    if (!byHashBuilt_) {
+        byHash_.resize(static_cast<size_t>(count_));
+        CentralEntry e;
+        std::string scratch;
+        for (uint64_t i = 0; i < count_; ++i) {
+            Parse(i, &e);
+            byHash_[static_cast<size_t>(i)] = {NameHash(e.Name(&scratch)),
+                                               static_cast<uint32_t>(i)};
+        }
+        std::sort(byHash_.begin(), byHash_.end());
+        byHashBuilt_ = true;
     }
-    return nameHashes_;
+    auto at = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(hash, uint32_t(0)));
+    for (; at != byHash_.end() && at->first == hash; ++at) indices->push_back(at->second);
 }
 
 bool ZipArchiveReader::OverlapsEarlier(uint64_t index) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 typedef struct zip zip_t;
@@ -84,8 +85,9 @@ class ZipArchiveReader {
     //   non-ASCII bytes (an ASCII name can only match a stored name of its own length),
     //   else kExamine;
     const std::vector<uint16_t>& QuickLengths();
-    // - a hash of Name() with ASCII letters folded (NameHash);
-    const std::vector<uint32_t>& NameHashes();
+    // - the entries by a hash of Name() with ASCII letters folded (NameHash): appends the
+    //   indices of the entries whose name has hash `hash` (and perhaps a few others).
+    void EntriesWithHash(uint32_t hash, std::vector<uint64_t>* indices);
     // - whether the entry's data overlaps an entry that comes before it in the central
     //   directory, or the directory itself (a zip bomb of overlapped components). The
     //   spans are the least each entry must cover: its 30-byte local header and its
@@ -133,7 +135,8 @@ class ZipArchiveReader {
     std::string comment_;
     uint64_t nextIndex_ = 0;
     std::vector<uint16_t> quickLengths_;
-    std::vector<uint32_t> nameHashes_;
+    std::vector<std::pair<uint32_t, uint32_t>> byHash_;  // (name hash, index), sorted
+    bool byHashBuilt_ = false;
     std::vector<bool> overlapping_;
     bool overlapsKnown_ = false;
     std::vector<uint8_t> input_, output_;

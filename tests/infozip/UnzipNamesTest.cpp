@@ -41,7 +41,7 @@ TEST(UnzipNames, PlainNamesFewOrManyFindExactlyTheirEntries) {
         entries += "('d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt', b'x'),";
     entries +=
         "('odd[1]*?.txt', b'w'), ('odd1.txt', b'p'), ('Caf\\u00e9.TXT', b'u'),"
-        "('MiXeD.Txt', b'm')";
+        "('MiXeD.Txt', b'm'), ('dup.txt', b'1'), ('DUP.TXT', b'2')";
     int status = -1;
     Python("z = zipfile.ZipFile(" + Quote(dir / "n.zip") + ", 'w')\nfor n, d in [" + entries +
                "]:\n    z.writestr(n, d)\nz.close()",
@@ -60,6 +60,7 @@ TEST(UnzipNames, PlainNamesFewOrManyFindExactlyTheirEntries) {
         }
         include.push_back(Bracketed("odd[1]*?.txt"));
         include.push_back("mixed.TXT");
+        include.push_back("dup.txt");
         include.push_back("nothing/like/this.txt");
         std::string expected;
         for (int i : wanted)
@@ -70,10 +71,12 @@ TEST(UnzipNames, PlainNamesFewOrManyFindExactlyTheirEntries) {
             if (wanted.count(i))
                 ordered += "d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt;";
         int result = -1;
-        EXPECT_EQ(ListedNames(archive, include, 1, &result), ordered + "odd[1]*?.txt;MiXeD.Txt;");
+        // Every entry a name matches, also entries of one name.
+        EXPECT_EQ(ListedNames(archive, include, 1, &result),
+                  ordered + "odd[1]*?.txt;MiXeD.Txt;dup.txt;DUP.TXT;");
         EXPECT_EQ(result, PK_OK);
         // Case matters without C_flag: "mixed.TXT" finds nothing then.
-        EXPECT_EQ(ListedNames(archive, include, 0, &result), ordered + "odd[1]*?.txt;");
+        EXPECT_EQ(ListedNames(archive, include, 0, &result), ordered + "odd[1]*?.txt;dup.txt;");
     }
     int result = -1;
     // A bracketed name is that name only, not odd1.txt; the same name unbracketed is a

@@ -242,16 +242,27 @@ ZipArchiveReader::OpenStatus ZipArchiveReader::Open(const char* path) {
     dirStart_ = dirStart;
 
     // Check every record once, so walking later needs no bounds failures, and note where
-    // each one starts.
+    // each one starts and its quick length (QuickLengths) while it is at hand.
     offsets_.clear();
-    offsets_.reserve(static_cast<size_t>(std::min<uint64_t>(total, dirSize / kCentralFixed)));
+    quickLengths_.clear();
+    size_t expected = static_cast<size_t>(std::min<uint64_t>(total, dirSize / kCentralFixed));
+    offsets_.reserve(expected);
+    quickLengths_.reserve(expected);
     size_t pos = 0;
+    std::string_view unused;
     while (pos + 4 <= directory_.size() && Get32(&directory_[pos]) == kCentralSig) {
         if (pos + kCentralFixed > directory_.size()) return OpenStatus::kDamaged;
         const uint8_t* r = &directory_[pos];
-        size_t length = kCentralFixed + Get16(r + 28) + Get16(r + 30) + Get16(r + 32);
+        size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30);
+        size_t length = kCentralFixed + nameLength + extraLength + Get16(r + 32);
         if (pos + length > directory_.size()) return OpenStatus::kDamaged;
         offsets_.push_back(static_cast<uint32_t>(pos));
+        const char* name = reinterpret_cast<const char*>(r + kCentralFixed);
+        bool plain = (Get16(r + 8) & 0x800) || extraLength == 0 ||
+                     !FindExtra(std::string_view(name + nameLength, extraLength), 0x7075, &unused);
+        const void* nul = std::memchr(name, 0, nameLength);
+        size_t cut = nul ? static_cast<size_t>(static_cast<const char*>(nul) - name) : nameLength;
+        quickLengths_.push_back(plain && cut < kExamine ? static_cast<uint16_t>(cut) : kExamine);
         pos += length;
     }
     uint64_t parsed = offsets_.size();
@@ -312,24 +323,6 @@ void ZipArchiveReader::Parse(uint64_t index, CentralEntry* e) const {
             at += 8;
         }
     }
-}
-
-const std::vector<uint16_t>& ZipArchiveReader::QuickLengths() {
-    if (quickLengths_.size() == count_) return quickLengths_;
-    quickLengths_.resize(static_cast<size_t>(count_));
-    std::string_view unused;
-    for (size_t i = 0; i < offsets_.size(); ++i) {
-        const uint8_t* r = &directory_[offsets_[i]];
-        size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30);
-        const char* name = reinterpret_cast<const char*>(r + kCentralFixed);
-        std::string_view extra(name + nameLength, extraLength);
-        bool plain = (Get16(r + 8) & 0x800) || !FindExtra(extra, 0x7075, &unused);
-        const void* nul = std::memchr(name, 0, nameLength);
-        size_t length =
-            nul ? static_cast<size_t>(static_cast<const char*>(nul) - name) : nameLength;
-        quickLengths_[i] = plain && length < kExamine ? static_cast<uint16_t>(length) : kExamine;
-    }
-    return quickLengths_;
 }
 
 void ZipArchiveReader::EntriesWithHash(uint32_t hash, std::vector<uint64_t>* indices) {

@@ -79,19 +79,20 @@ class ZipArchiveReader {
     // The entry at `index` in central-directory order.
     bool EntryAt(uint64_t index, CentralEntry* entry) const;
 
-    // Per entry, built on first use and kept with the archive, so that repeated lookups in a
-    // large archive cost little:
+    // Per entry, kept with the archive, so that repeated lookups in a large archive cost
+    // little:
     // - the length of the stored name when Name() is that name or a conversion of its
     //   non-ASCII bytes (an ASCII name can only match a stored name of its own length),
-    //   else kExamine;
-    const std::vector<uint16_t>& QuickLengths();
-    // - the entries by a hash of Name() with ASCII letters folded (NameHash): appends the
-    //   indices of the entries whose name has hash `hash` (and perhaps a few others).
+    //   else kExamine (noted while the directory is read);
+    const std::vector<uint16_t>& QuickLengths() const { return quickLengths_; }
+    // - (built on first use) the entries by a hash of Name() with ASCII letters folded
+    //   (NameHash): appends the indices of the entries whose name has hash `hash` (and
+    //   perhaps a few others);
     void EntriesWithHash(uint32_t hash, std::vector<uint64_t>* indices);
-    // - whether the entry's data overlaps an entry that comes before it in the central
-    //   directory, or the directory itself (a zip bomb of overlapped components). The
-    //   spans are the least each entry must cover: its 30-byte local header and its
-    //   compressed data.
+    // - (built on first use) whether the entry's data overlaps an entry that comes before it
+    //   in the central directory, or the directory itself (a zip bomb of overlapped
+    //   components). The spans are the least each entry must cover: its 30-byte local
+    //   header and its compressed data.
     bool OverlapsEarlier(uint64_t index);
 
     // Whether `password` opens an encrypted entry; plain entries always pass.

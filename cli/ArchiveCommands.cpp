@@ -53,7 +53,7 @@ bool LoadEngine(Engine& engine) {
 // Collects the listing into lines and names, as the unzip dialog's list and ListedNames.
 class ListingCollector : public EngineOutput {
   public:
-    bool AppendDescription(const std::string&) override { return true; }
+    bool AppendDescription(const std::string&, std::size_t) override { return true; }
     void AddListingLine(const std::string& line, const std::string& name) override {
         lines.push_back(line);
         names.push_back(name);
@@ -126,7 +126,9 @@ int CmdZip(const Args& args) {
         Error("the archive name is blank");
         return kExitUsage;
     }
-    int result = ZipFileList(engine.zip, plain[0], names);
+    std::string messages;
+    int result = ZipFileList(engine.zip, plain[0], names, {}, &messages);
+    std::cerr << messages;  // the engine's warnings and errors, as zip prints them
     if (result != ZE_OK) {
         Error("packing " + plain[0] + " failed (engine result " + std::to_string(result) + ")");
         return kExitFailed;

@@ -5,6 +5,7 @@
 
 #include "cli/CliCommon.h"
 #include "description/CustomNames.h"
+#include "description/DescriptionCap.h"
 #include "description/DescriptionEmbed.h"
 #include "description/DescriptionLookup.h"
 #include "engine/Engine.h"
@@ -16,19 +17,39 @@ namespace {
 
 inline constexpr const char* kAllCustomLabel = "all custom files";
 
-// Receives the lookup's text and frame caption.
+// Receives the lookup's text under the description cap. It keeps what fits in a small
+// buffer; a longer description is printed as it arrives when it is read again.
 class Collector : public EngineOutput, public DescriptionTarget {
   public:
+    static constexpr std::size_t kKept = 1 << 16;
     Collector() { SetEngineOutput(this); }
     ~Collector() override { SetEngineOutput(nullptr); }
-    bool AppendDescription(const std::string& piece) override {
-        text += piece;
-        return true;
+    bool AppendDescription(const std::string& piece, std::size_t delivered) override {
+        bool more = true;
+        std::size_t fit = cap_.Fit(piece.size(), delivered, &more);
+        if (streaming) {
+            std::cout.write(piece.data(), std::streamsize(fit));
+        } else if (!overflow && text.size() + fit <= kKept) {
+            text.append(piece, 0, fit);
+        } else {
+            overflow = true;  // read again while printing
+        }
+        return more;
     }
     void AddListingLine(const std::string&, const std::string&) override {}
-    void ClearDescription() override { text.clear(); }
+    void ClearDescription() override {
+        text.clear();
+        overflow = false;
+        cap_.Reset();
+    }
     void SetCornice(const std::string&) override {}
+    bool Cut() const { return cap_.Cut(); }
     std::string text;
+    bool overflow = false;
+    bool streaming = false;
+
+  private:
+    DescriptionCap cap_;
 };
 
 bool ParseChoice(const std::string& value, LookupChoice& choice) {
@@ -117,8 +138,23 @@ int CmdDiz(const Args& args) {
         ViewInfo(engine.unzip, plain[0], choice, customs, kAllCustomLabel, collector);
     std::cout << "name: " << result.cornice << "\nfound: " << (result.found ? "yes" : "no")
               << "\n--\n";
-    std::cout.write(collector.text.data(), std::streamsize(collector.text.size()));
+    if (collector.overflow) {
+        // Too long to keep: the found entry is read once more, straight to the output.
+        collector.ClearDescription();
+        collector.streaming = true;
+        std::cout.flush();
+        if (!ReadDescription(engine.unzip, plain[0], result.cornice, collector)) {
+            std::cout.flush();
+            Error("the description of " + plain[0] + " could not be read again");
+            return kExitFailed;
+        }
+    } else {
+        std::cout.write(collector.text.data(), std::streamsize(collector.text.size()));
+    }
     std::cout.flush();
+    if (collector.Cut())
+        Error("the description is longer than " + std::to_string(kMaxDescriptionBytes >> 20) +
+              " MB; only its start was printed");
     return result.found ? kExitOk : kExitFailed;
 }
 
@@ -132,10 +168,10 @@ int CmdDizSet(const Args& args) {
     std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
     std::string name = options["--name"];
     if (name.empty()) {
-        // The caption the automatic lookup leaves: the name found, or file_id.diz.
-        Collector collector;
-        name = ViewInfo(engine.unzip, plain[0], {LookupMode::Automatic, kAllCustomLabel}, {},
-                        kAllCustomLabel, collector)
+        // The caption the automatic lookup leaves: the name found, or file_id.diz. Only the
+        // names are asked for; the old text is not read.
+        name = FindDescription(engine.unzip, plain[0], {LookupMode::Automatic, kAllCustomLabel}, {},
+                               kAllCustomLabel)
                    .cornice;
     }
     EmbedOutcome outcome = Embed(engine.zip, plain[0], name, WithCrLf(text),

@@ -6,27 +6,27 @@ namespace tavrin {
 
 namespace {
 
-std::string FileNamePart(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Runs the attempts of one lookup against one archive.
+// The attempts of one lookup against one archive: each candidate read to memory, or only
+// asked for by name (listed, nothing decompressed).
 class Attempts {
   public:
-    Attempts(const UnZip32& unzip, const std::string& archive, DescriptionTarget& target)
+    Attempts(const UnZip32& unzip, const std::string& archive, DescriptionTarget* target)
         : unzip_(unzip), archive_(archive), target_(target) {
         InitUnzipCallbacks(table_);
     }
 
     bool Try(const std::string& name) {
-        target_.ClearDescription();
+        if (target_) target_->ClearDescription();
         char empty[] = "";
         DCL dcl = LookupRecord(archive_.data(), empty);
+        if (!target_) {  // only whether the entry is there
+            dcl.ncflag = 0;
+            dcl.nvflag = 1;
+        }
         std::string include = name;
         char* names[] = {include.data()};
         int result = unzip_.Wiz_SingleEntryUnzip(1, names, 0, nullptr, &dcl, &table_);
-        target_.SetCornice(name);
+        if (target_) target_->SetCornice(name);
         cornice_ = name;
         return result == 0;
     }
@@ -35,10 +35,64 @@ class Attempts {
   private:
     const UnZip32& unzip_;
     std::string archive_;
-    DescriptionTarget& target_;
+    DescriptionTarget* target_;
     USERFUNCTIONS table_{};
     std::string cornice_;
 };
+
+std::string FileNamePart(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The candidates in the order the toolbar's choice sets, until one is found. Without a
+// target nothing is shown.
+LookupResult RunLookup(Attempts& attempts, const std::string& archivePath,
+                       const LookupChoice& choice, const std::vector<std::string>& customNames,
+                       const std::string& allCustomLabel, DescriptionTarget* target) {
+    const std::string archiveName = FileNamePart(archivePath);
+    const bool allCustom = choice.customCaption == allCustomLabel;
+    LookupResult result;
+    auto nothingFound = [&](bool clear) {
+        if (target && clear) target->ClearDescription();
+        if (target) target->SetCornice(kFileIdName);
+        result.cornice = kFileIdName;
+        return result;
+    };
+
+    // The custom names, as candidates for this archive, tried until one is found.
+    auto tryCustom = [&]() {
+        if (!allCustom) return attempts.Try(CustomCandidate(archiveName, choice.customCaption));
+        for (const std::string& name : customNames)
+            if (attempts.Try(CustomCandidate(archiveName, name))) return true;
+        return false;
+    };
+
+    switch (choice.mode) {
+        case LookupMode::Automatic:
+            result.found = attempts.Try(kFileIdName) || attempts.Try(kReadmeName) ||
+                           attempts.Try(NameText(archiveName)) || tryCustom();
+            if (!result.found) return nothingFound(true);
+            break;
+        case LookupMode::FileId:
+            result.found = attempts.Try(kFileIdName);
+            break;
+        case LookupMode::Readme:
+            result.found = attempts.Try(kReadmeName);
+            break;
+        case LookupMode::FileName:
+            result.found = attempts.Try(NameText(archiveName));
+            break;
+        case LookupMode::Custom:
+            // Nothing to try: the frame names the default description.
+            if (allCustom && customNames.empty()) return nothingFound(false);
+            result.found = tryCustom();
+            break;
+    }
+    if (!result.found && target) target->ClearDescription();
+    result.cornice = attempts.Cornice();
+    return result;
+}
 
 }  // namespace
 
@@ -76,52 +130,26 @@ LookupResult ViewInfo(const UnZip32& unzip, const std::string& archivePath,
         ~Capture() { CaptureDescription = false; }
     } capture;
     target.ClearDescription();
-    Attempts attempts(unzip, archivePath, target);
-    const std::string archiveName = FileNamePart(archivePath);
-    const bool allCustom = choice.customCaption == allCustomLabel;
-    LookupResult result;
+    Attempts attempts(unzip, archivePath, &target);
+    return RunLookup(attempts, archivePath, choice, customNames, allCustomLabel, &target);
+}
 
-    // The custom names, as candidates for this archive, tried until one is found.
-    auto tryCustom = [&]() {
-        if (!allCustom) return attempts.Try(CustomCandidate(archiveName, choice.customCaption));
-        for (const std::string& name : customNames)
-            if (attempts.Try(CustomCandidate(archiveName, name))) return true;
-        return false;
-    };
+LookupResult FindDescription(const UnZip32& unzip, const std::string& archivePath,
+                             const LookupChoice& choice,
+                             const std::vector<std::string>& customNames,
+                             const std::string& allCustomLabel) {
+    Attempts attempts(unzip, archivePath, nullptr);
+    return RunLookup(attempts, archivePath, choice, customNames, allCustomLabel, nullptr);
+}
 
-    switch (choice.mode) {
-        case LookupMode::Automatic:
-            result.found = attempts.Try(kFileIdName) || attempts.Try(kReadmeName) ||
-                           attempts.Try(NameText(archiveName)) || tryCustom();
-            if (!result.found) {
-                target.ClearDescription();
-                target.SetCornice(kFileIdName);
-                result.cornice = kFileIdName;
-                return result;
-            }
-            break;
-        case LookupMode::FileId:
-            result.found = attempts.Try(kFileIdName);
-            break;
-        case LookupMode::Readme:
-            result.found = attempts.Try(kReadmeName);
-            break;
-        case LookupMode::FileName:
-            result.found = attempts.Try(NameText(archiveName));
-            break;
-        case LookupMode::Custom:
-            if (allCustom && customNames.empty()) {
-                // Nothing to try: the frame names the default description.
-                target.SetCornice(kFileIdName);
-                result.cornice = kFileIdName;
-                return result;
-            }
-            result.found = tryCustom();
-            break;
-    }
-    if (!result.found) target.ClearDescription();
-    result.cornice = attempts.Cornice();
-    return result;
+bool ReadDescription(const UnZip32& unzip, const std::string& archivePath, const std::string& name,
+                     DescriptionTarget& target) {
+    struct Capture {
+        Capture() { CaptureDescription = true; }
+        ~Capture() { CaptureDescription = false; }
+    } capture;
+    Attempts attempts(unzip, archivePath, &target);
+    return attempts.Try(name);
 }
 
 }  // namespace tavrin

@@ -51,4 +51,17 @@ LookupResult ViewInfo(const UnZip32& unzip, const std::string& archivePath,
                       const LookupChoice& choice, const std::vector<std::string>& customNames,
                       const std::string& allCustomLabel, DescriptionTarget& target);
 
+// The same candidates in the same order, each only asked for by name: the entry the lookup
+// would show and the frame caption it would leave, without decompressing anything. An entry
+// that is there but damaged counts as found.
+LookupResult FindDescription(const UnZip32& unzip, const std::string& archivePath,
+                             const LookupChoice& choice,
+                             const std::vector<std::string>& customNames,
+                             const std::string& allCustomLabel);
+
+// One attempt with one name, as the lookup makes it: the text arrives through the engine's
+// print callback. True when found.
+bool ReadDescription(const UnZip32& unzip, const std::string& archivePath, const std::string& name,
+                     DescriptionTarget& target);
+
 }  // namespace tavrin

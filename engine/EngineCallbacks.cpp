@@ -21,7 +21,18 @@ EngineOutput* CurrentEngineOutput() {
     return g_output;
 }
 
-int ZipPrint(char*, ulg length) {
+std::string& ZipEngineMessages() {
+    static std::string messages;
+    return messages;
+}
+
+int ZipPrint(char* text, ulg length) {
+    if (text) {
+        std::string piece(text, length);
+        if (piece.rfind("zip warning:", 0) == 0 || piece.rfind("zip error:", 0) == 0 ||
+            piece.rfind("\tzip warning:", 0) == 0)
+            ZipEngineMessages() += piece;
+    }
     return static_cast<int>(length);
 }
 char* ZipComment(char* text) {
@@ -35,8 +46,9 @@ int ZipService(const char*, ulg) {
 }
 
 int UnzipPrint(char* text, ulg length) {
-    // The piece counts up to its first NUL; the length is not looked at.
-    if (CaptureDescription && g_output && text && !g_output->AppendDescription(std::string(text)))
+    // The text is the piece up to its first NUL; the length counts what was decompressed.
+    if (CaptureDescription && g_output && text &&
+        !g_output->AppendDescription(std::string(text), length))
         return -1;  // enough: the engine ends the entry
     return static_cast<int>(length);
 }

@@ -21,9 +21,10 @@ extern bool CaptureListing;
 class EngineOutput {
   public:
     virtual ~EngineOutput() = default;
-    // One piece of extracted text for the description. False when the description cannot
-    // take more (the engine then ends the entry).
-    virtual bool AppendDescription(const std::string& text) = 0;
+    // One piece of extracted text for the description: `text` up to the piece's first NUL,
+    // `delivered` the piece's length as the engine gave it. False when the description
+    // cannot take more (the engine then ends the entry).
+    virtual bool AppendDescription(const std::string& text, std::size_t delivered) = 0;
     // One listing line for the unzip dialog, with its entry name for ListedNames.
     virtual void AddListingLine(const std::string& line, const std::string& entryName) = 0;
 };
@@ -31,6 +32,11 @@ class EngineOutput {
 // Sets the receiver of captured output (null: captured output goes nowhere).
 void SetEngineOutput(EngineOutput* output);
 EngineOutput* CurrentEngineOutput();
+
+// The zip engine's warnings and errors ("zip warning: ...", "zip error: ...") since it was
+// last cleared, one message after another; its progress lines are not kept. The packer page
+// and the companion tool show them when a job was refused or has something to say.
+std::string& ZipEngineMessages();
 
 // Zip callbacks.
 int ZipPrint(char* text, ulg length);

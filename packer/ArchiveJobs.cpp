@@ -1,6 +1,7 @@
 #include "packer/ArchiveJobs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "engine/EngineCallbacks.h"
@@ -39,6 +40,22 @@ struct FlagScope {
     ~FlagScope() { flag = false; }
 };
 
+// Results after which the remaining names of an extraction are not asked for: the archive
+// is unusable or hostile, memory ran out, or the user stopped.
+bool EndsExtraction(int result) {
+    switch (result) {
+        case PK_BOMB:
+        case PK_NOZIP:
+        case PK_BADERR:
+        case PK_MEM:
+        case PK_PARAM:
+        case IZ_CTRLC:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::string LiteralPattern(const std::string& name) {
@@ -62,17 +79,98 @@ bool IsBlankName(const std::string& text) {
 }
 
 int ZipFileList(const Zip32& zip, const std::string& archive, const std::vector<std::string>& names,
-                const EngineCallRunner& runner) {
+                const EngineCallRunner& runner, std::string* messages) {
+    if (messages) messages->clear();
     if (IsBlankName(archive) || names.empty()) return ZE_NONE;
     InitZipCallbacks(zip);
     std::string archiveBuffer = archive;
     NameArray files(names.begin(), names.end());
     int result = ZE_OK;
+    ZipEngineMessages().clear();
     Run(runner, [&] {
         ZCL zcl{files.Count(), archiveBuffer.data(), files.Data()};
         result = zip.ZpArchive(zcl);
     });
+    if (messages) *messages = ZipEngineMessages();
+    ZipEngineMessages().clear();
     return result;
+}
+
+namespace {
+
+// The engine's messages, one per "zip warning:" / "zip error:", with their continuation
+// lines trimmed (the engine aligns them for a terminal).
+std::vector<std::vector<std::string>> EngineMessages(const std::string& text) {
+    std::vector<std::vector<std::string>> items;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        line = line.substr(first);
+        bool opens = false;
+        for (const char* prefix : {"zip warning:", "zip error:"}) {
+            if (line.rfind(prefix, 0) != 0) continue;
+            std::size_t rest = line.find_first_not_of(' ', std::strlen(prefix));
+            line = rest == std::string::npos ? std::string() : line.substr(rest);
+            opens = true;
+        }
+        if (opens || items.empty())
+            items.push_back({line});
+        else
+            items.back().push_back(line);
+    }
+    return items;
+}
+
+std::string After(const std::string& line, const std::string& label) {
+    return line.rfind(label, 0) == 0 ? line.substr(label.size()) : std::string();
+}
+
+}  // namespace
+
+std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages) {
+    if (messages.empty() && (result == ZE_OK || result == ZE_NONE)) return {};
+    std::vector<std::vector<std::string>> items = EngineMessages(messages);
+
+    // Files that would be stored under one name: each clash with both files.
+    std::string clashes;
+    for (const auto& item : items) {
+        if (item.size() < 3) continue;
+        std::string first = After(item[0], "first full name: ");
+        std::string second = After(item[1], "second full name: ");
+        std::string entry = After(item[2], "name in zip file repeated: ");
+        if (first.empty() || second.empty() || entry.empty()) continue;
+        clashes += "\n" + entry + ":\n    " + first + "\n    " + second;
+    }
+    if (!clashes.empty())
+        return "Packing " + archive +
+               " failed: these files would be stored under one name, which an archive cannot "
+               "hold (cannot repeat names in zip file). Nothing was packed.\n" +
+               clashes;
+
+    std::string notice = result == ZE_OK
+                             ? "Packing " + archive + ": done."
+                             : "Packing " + archive + " failed: " + ZipResultText(result) + ".";
+    constexpr std::size_t kMaxLines = 24;
+    std::string lines;
+    std::size_t shown = 0;
+    for (const auto& item : items) {
+        for (const std::string& line : item) {
+            if (shown == kMaxLines) break;
+            lines += "\n" + (line == "zip file empty"
+                                 ? std::string("Every entry was deleted; the archive is kept, "
+                                               "empty.")
+                                 : line);
+            ++shown;
+        }
+    }
+    std::size_t total = 0;
+    for (const auto& item : items) total += item.size();
+    if (total > shown) lines += "\n... and " + std::to_string(total - shown) + " more";
+    return lines.empty() ? notice : notice + "\n" + lines;
 }
 
 DCL ListingRecord(char* archive) {
@@ -139,7 +237,8 @@ int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
                             patterns.begin() + static_cast<std::ptrdiff_t>(end));
             int r =
                 unzip.Wiz_SingleEntryUnzip(batch.Count(), batch.Data(), 0, nullptr, &dcl, &table);
-            if (result == PK_OK) result = r;
+            if (result == PK_OK || EndsExtraction(r)) result = r;
+            if (EndsExtraction(r)) break;  // the next calls would meet the same
         }
     });
     CaptureDescription = false;
@@ -171,7 +270,7 @@ std::string ZipResultText(int result) {
         case ZE_CREAT:
             return "the archive could not be created";
         case ZE_PARMS:
-            return "the options are not valid";
+            return "the options or the names are not valid";
         default:
             return "engine error " + std::to_string(result);
     }
@@ -194,6 +293,9 @@ std::string UnzipResultText(int result) {
             return "no entry matched";
         case PK_NOZIP:
             return "the archive cannot be read or is not a zip archive";
+        case PK_BOMB:
+            return "its entries overlap one another (invalid zip file with overlapped "
+                   "components, possible zip bomb); the rest was not extracted";
         case PK_DISK:
             return "a file could not be written (is the target folder writable?)";
         case IZ_CTRLC:

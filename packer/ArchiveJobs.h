@@ -19,10 +19,14 @@ using EngineCallRunner = std::function<void(const std::function<void()>& call)>;
 bool IsBlankName(const std::string& text);
 
 // Packs `names` into `archive` with the options the engine holds. Does nothing (and returns
-// ZE_NONE) for a blank archive name or an empty list. Returns the engine's result, which
-// the packer page does not look at.
+// ZE_NONE) for a blank archive name or an empty list. Returns the engine's result; `messages`
+// receives the engine's warnings and errors of the call.
 int ZipFileList(const Zip32& zip, const std::string& archive, const std::vector<std::string>& names,
-                const EngineCallRunner& runner = {});
+                const EngineCallRunner& runner = {}, std::string* messages = nullptr);
+
+// What the packer page tells after a job: nothing when it went well silently (or there was
+// merely nothing newer to take); else the outcome and the engine's messages, one a line.
+std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages);
 
 // An entry name as an engine pattern that matches that name only ("*", "?" and "[" are put
 // in brackets).
@@ -61,7 +65,8 @@ struct ExtractionRequest {
 
 // Extracts the listed entries, all or the selected ones, in calls of at most 1000 names.
 // `extractNames` receives the names chosen. Returns the first non-zero engine result, or 0;
-// PK_FIND when no name was chosen (no call made).
+// PK_FIND when no name was chosen (no call made). A result that makes the rest pointless (a
+// damaged or hostile archive, a stop) ends the calls and is the one returned.
 int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
                         const ExtractionRequest& request, std::vector<std::string>& extractNames,
                         const EngineCallRunner& runner = {});

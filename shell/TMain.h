@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/MainState.h"
+#include "description/DescriptionCap.h"
 #include "description/DescriptionLookup.h"
 #include "engine/Engine.h"
 #include "engine/EngineCallbacks.h"
@@ -172,7 +173,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* driveBox);
 
     // EngineOutput and DescriptionTarget: the lookup's text and frame caption.
-    bool AppendDescription(const std::string& text) override;
+    bool AppendDescription(const std::string& text, std::size_t delivered) override;
     void AddListingLine(const std::string& line, const std::string& entryName) override;
     void ClearDescription() override;
     void SetCornice(const std::string& name) override;
@@ -180,7 +181,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::function<void(const std::string& line)> listingSink;
 
     // The largest description shown; a longer one is shown cut and cannot be saved.
-    static constexpr std::size_t kMaxDescriptionBytes = 16u << 20;
+    static constexpr std::size_t kMaxDescriptionBytes = tavrin::kMaxDescriptionBytes;
 
     // Controls other parts and tests reach.
     QToolButton *b_dizmode, *b_zipmode, *b_filemode, *b_quit;
@@ -256,6 +257,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::string lastSaveName_;
     std::string descriptionBytes_;  // what the lookup delivered
     bool descriptionCut_ = false;
+    DescriptionCap descriptionCap_;
     bool loadingDescription_ = false;
     bool ending_ = false;
     std::optional<std::string> previewFile_;  // "End program": leave without questions

@@ -78,21 +78,18 @@ void TMain::ViewInfo(const std::string& path) {
 
 // --- What the lookup delivers ------------------------------------------------------------
 
-bool TMain::AppendDescription(const std::string& text) {
-    std::size_t room = kMaxDescriptionBytes - descriptionBytes_.size();
-    if (text.size() > room) {
-        // Shown cut; such a text is never saved back.
-        descriptionBytes_.append(text, 0, room);
-        descriptionCut_ = true;
-        return false;
-    }
-    descriptionBytes_ += text;
-    return true;
+bool TMain::AppendDescription(const std::string& text, std::size_t delivered) {
+    bool more = true;
+    descriptionBytes_.append(text, 0, descriptionCap_.Fit(text.size(), delivered, &more));
+    // Shown cut; such a text is never saved back.
+    descriptionCut_ = descriptionCap_.Cut();
+    return more;
 }
 
 void TMain::ClearDescription() {
     descriptionBytes_.clear();
     descriptionCut_ = false;
+    descriptionCap_.Reset();
     ShowDescription({});
 }
 

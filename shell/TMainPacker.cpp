@@ -78,10 +78,11 @@ void TMain::B_ZipThemClick() {
     if (dropped_.empty()) return;
     std::string archive = QFile::encodeName(edtZipFileName->text()).toStdString();
     if (IsBlankName(archive)) return;
-    int result = ZipFileList(engine_.zip, archive, dropped_, WaitRunner());
-    // "Nothing to do" (an update with nothing newer) is no failure.
-    if (result != ZE_OK && result != ZE_NONE)
-        questions_.ShowNotice("Packing " + archive + " failed: " + ZipResultText(result) + ".");
+    std::string messages;
+    int result = ZipFileList(engine_.zip, archive, dropped_, WaitRunner(), &messages);
+    // A refused job names what stopped it; a job with nothing newer to take says nothing.
+    std::string notice = ZipJobNotice(archive, result, messages);
+    if (!notice.empty()) questions_.ShowNotice(notice);
 }
 
 void TMain::Set_ZipDllOptions() {

@@ -18,6 +18,7 @@ namespace izcommon {
     X(zip_fclose)                       \
     X(zip_file_add)                     \
     X(zip_file_extra_field_delete)      \
+    X(zip_file_extra_field_set)         \
     X(zip_file_rename)                  \
     X(zip_file_replace)                 \
     X(zip_file_set_external_attributes) \
@@ -33,6 +34,7 @@ namespace izcommon {
     X(zip_set_file_compression)         \
     X(zip_source_file)                  \
     X(zip_source_free)                  \
+    X(zip_source_function)              \
     X(zip_stat_index)                   \
     X(zip_strerror)
 

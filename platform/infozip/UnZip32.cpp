@@ -2,10 +2,12 @@
 //
 // Extraction never writes outside the target folder: stored names are cleaned to relative
 // components, every existing folder on the way is checked (a symbolic link is followed only
-// when it leads to a folder inside the target), and each file is written to a temporary
-// file beside its final name and renamed over it, so an existing link is replaced rather
-// than followed and a failed entry never replaces a good file. A missing target folder is
-// created, as the command-line unzip does.
+// when it leads to a folder inside the target), a new file is created under its final name
+// without following anything that is there (and removed again when its entry fails), and a
+// file that exists is replaced by a temporary file written beside it and renamed over it, so
+// an existing link is replaced rather than followed and a failed entry never replaces a good
+// file. A missing target folder is created, as the command-line unzip does. Entries whose
+// data overlaps another's are refused, as Info-ZIP's unzip refuses them.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -20,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "ZipNames.h"
@@ -111,71 +114,98 @@ void MethodText(const CentralEntry& e, char* out, size_t size) {
     }
 }
 
-class Matcher {
+// The include or exclude names of one call. Plain names (also stored names whose wildcard
+// characters are put in brackets, as the unzip dialog sends them) are looked up in a hash
+// set; only real patterns are matched one by one. A call therefore costs time in proportion
+// to the entries and the names, however many names it carries (with many plain names and no
+// pattern, to the names and the entries they find).
+class NameSet {
   public:
-    Matcher(int includeCount, char** include, int excludeCount, char** exclude, bool ignoreCase)
-        : ignoreCase_(ignoreCase) {
-        Collect(includeCount, include, &include_);
-        Collect(excludeCount, exclude, &exclude_);
-        plainAscii_ = IsPlainAscii(include_);
+    NameSet(int count, char** names, bool ignoreCase) : ignoreCase_(ignoreCase) {
+        if (!names) return;
+        std::string literal;
+        for (int i = 0; i < count; ++i) {
+            if (!names[i] || !*names[i]) continue;
+            if (izcommon::LiteralFromPattern(names[i], &literal)) {
+                if (literal.empty()) continue;
+                for (unsigned char c : literal)
+                    if (c >= 0x80) allAscii_ = false;
+                if (literal.size() > maxLength_) maxLength_ = literal.size();
+                hashes_.push_back(izcommon::NameHash(literal));
+                literals_.insert(ignoreCase ? izcommon::AsciiFold(literal) : literal);
+            } else {
+                patterns_.emplace_back(names[i]);
+            }
+        }
     }
 
-    bool Matches(std::string_view name) const {
-        if (!include_.empty() && std::none_of(include_.begin(), include_.end(),
-                                              [&](const Pattern& p) { return One(p, name); }))
-            return false;
-        return std::none_of(exclude_.begin(), exclude_.end(),
-                            [&](const Pattern& p) { return One(p, name); });
+    bool Empty() const { return literals_.empty() && patterns_.empty(); }
+    bool LiteralOnly() const { return !literals_.empty() && patterns_.empty(); }
+    bool AllAscii() const { return allAscii_; }
+    size_t LiteralCount() const { return literals_.size(); }
+    const std::vector<uint32_t>& Hashes() const { return hashes_; }
+    // The lengths of the plain names.
+    std::vector<bool> Lengths() const {
+        std::vector<bool> lengths(maxLength_ + 1, false);
+        for (const std::string& l : literals_) lengths[l.size()] = true;
+        return lengths;
     }
 
-    // A quick test on the stored name's length alone, for the common lookup of plain ASCII
-    // names: true when the entry cannot match. Only valid when the entry's name is its stored
-    // name or a conversion of non-ASCII bytes (no Unicode path field).
-    bool RejectsLength(size_t storedLength) const {
-        if (!plainAscii_) return false;
-        for (const Pattern& p : include_)
-            if (p.text.size() == storedLength) return false;
-        return true;
+    bool Contains(std::string_view name) const {
+        if (!literals_.empty()) {
+            std::string_view key = name;
+            if (ignoreCase_) {
+                folded_.assign(name);
+                for (char& c : folded_) c = izcommon::AsciiLower(c);
+                key = folded_;
+            }
+            if (literals_.find(key) != literals_.end()) return true;
+        }
+        for (const std::string& p : patterns_)
+            if (izcommon::WildMatch(p, name, ignoreCase_)) return true;
+        return false;
     }
 
   private:
-    struct Pattern {
-        std::string text;
-        bool wild;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
-
-    static bool IsPlainAscii(const std::vector<Pattern>& patterns) {
-        if (patterns.empty()) return false;
-        for (const Pattern& p : patterns) {
-            if (p.wild) return false;
-            for (unsigned char c : p.text)
-                if (c >= 0x80) return false;
-        }
-        return true;
-    }
-
-    static void Collect(int count, char** names, std::vector<Pattern>* out) {
-        if (!names) return;
-        for (int i = 0; i < count; ++i)
-            if (names[i] && *names[i]) out->push_back({names[i], izcommon::HasWildcards(names[i])});
-    }
-
-    bool One(const Pattern& p, std::string_view name) const {
-        if (p.wild) return izcommon::WildMatch(p.text, name, ignoreCase_);
-        return ignoreCase_ ? izcommon::EqualsNoCase(p.text, name) : p.text == name;
-    }
-
     bool ignoreCase_;
-    std::vector<Pattern> include_;
-    std::vector<Pattern> exclude_;
-    bool plainAscii_ = false;
+    std::unordered_set<std::string, Hash, std::equal_to<>> literals_;
+    std::vector<std::string> patterns_;
+    std::vector<uint32_t> hashes_;
+    size_t maxLength_ = 0;
+    bool allAscii_ = true;
+    mutable std::string folded_;
+};
+
+class Matcher {
+  public:
+    Matcher(int includeCount, char** include, int excludeCount, char** exclude, bool ignoreCase)
+        : include_(includeCount, include, ignoreCase),
+          exclude_(excludeCount, exclude, ignoreCase) {}
+
+    bool Matches(std::string_view name) const {
+        if (!include_.Empty() && !include_.Contains(name)) return false;
+        return exclude_.Empty() || !exclude_.Contains(name);
+    }
+    const NameSet& Include() const { return include_; }
+
+  private:
+    NameSet include_;
+    NameSet exclude_;
 };
 
 class Unzipper {
   public:
+    // Up to this many plain names are found by the length of the stored name.
+    static constexpr size_t kFewNames = 16;
+
     Unzipper(const DCL& options, USERFUNCTIONS& functions)
         : opt_(options), uf_(functions), matcherIgnoreCase_(options.C_flag != 0) {}
     ~Unzipper() {
+        if (lastFolderFd_ >= 0) close(lastFolderFd_);
         if (targetFd_ >= 0) close(targetFd_);
     }
 
@@ -217,10 +247,13 @@ class Unzipper {
     Walk OpenFolder(const std::vector<std::string>& parts, size_t count, bool create, int* out);
     bool ShouldWrite(const std::string& shown, bool exists, const struct stat& existing,
                      time_t entryTime);
-    void ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts,
-                       const std::string& shown);
+    Walk FileFolder(const std::vector<std::string>& parts, int* out);
+    std::string Shown(const std::vector<std::string>& parts) const;
+    void ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts);
     void ExtractFile(const CentralEntry& e, std::string_view name,
-                     const std::vector<std::string>& parts, const std::string& shown);
+                     const std::vector<std::string>& parts);
+    DataStatus WriteData(const CentralEntry& e, std::string_view name, int fd, mode_t perms,
+                         time_t mtime, bool* ok);
     bool SafeLinkTarget(int dirFd, const std::string& target, std::string* normalized);
     void StampFolders();
     Reader::OpenStatus OpenArchive();
@@ -231,6 +264,7 @@ class Unzipper {
     std::shared_ptr<Reader> reader_;  // shared with the cache of the last archive read
     int result_ = PK_OK;
     bool stopped_ = false;
+    bool bomb_ = false;
     std::vector<char> message_;
     std::vector<char> piece_;  // to-memory buffer, NUL-terminated after each piece
     std::string listName_;
@@ -247,6 +281,12 @@ class Unzipper {
     bool targetFailed_ = false;
     std::string targetReal_;
     std::vector<FolderStamp> folders_;
+    std::vector<std::string> parts_;  // of the entry being extracted
+    std::string diskScratch_;
+    std::vector<std::string> lastFolder_;
+    int lastFolderFd_ = -1;
+    std::string tempBase_;  // chosen when the target is opened
+    unsigned tempCounter_ = 0;
 };
 
 namespace {
@@ -315,14 +355,46 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
         Print(std::string(reader_->Comment()) + "\n");
 
     Matcher matcher(ifnc, ifnv, xfnc, xfnv, matcherIgnoreCase_);
+    const NameSet& wanted = matcher.Include();
+    // With plain names only, not every entry is looked at: a few ASCII names pass only the
+    // entries with a stored name of their length, many names are looked up by a hash of the
+    // name (so a call costs in proportion to its names and what they match).
+    const std::vector<uint16_t>* quickLengths = nullptr;
+    std::vector<bool> lengths;
+    std::vector<uint64_t> candidates;
+    bool byHash = false;
+    if (wanted.LiteralOnly() && wanted.LiteralCount() > kFewNames) {
+        for (uint32_t h : wanted.Hashes()) reader_->EntriesWithHash(h, &candidates);
+        std::sort(candidates.begin(), candidates.end());  // archive order
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        byHash = true;
+    } else if (wanted.LiteralOnly() && wanted.AllAscii()) {
+        quickLengths = &reader_->QuickLengths();
+        lengths = wanted.Lengths();
+    }
+    // Overlapped entries are refused wherever data is read in bulk; a lookup of a few plain
+    // names to memory reads at most those entries.
+    const bool checkOverlaps = !opt_.nvflag && (!opt_.ncflag || !wanted.LiteralOnly());
+
     uint64_t matched = 0, sumSize = 0, sumComp = 0;
     CentralEntry e;
     std::string scratch;
-    while (!stopped_ && reader_->Next(&e)) {
-        if ((e.extra.empty() || (e.flags & 0x800)) && matcher.RejectsLength(e.rawName.size()))
-            continue;
+    const uint64_t steps = byHash ? candidates.size() : reader_->EntryCount();
+    for (uint64_t step = 0; !stopped_ && step < steps; ++step) {
+        const uint64_t i = byHash ? candidates[static_cast<size_t>(step)] : step;
+        if (quickLengths) {
+            uint16_t length = (*quickLengths)[static_cast<size_t>(i)];
+            if (length != Reader::kExamine && (length >= lengths.size() || !lengths[length]))
+                continue;
+        }
+        reader_->EntryAt(i, &e);
         std::string_view name = e.Name(&scratch);
         if (!matcher.Matches(name)) continue;
+        if (checkOverlaps && reader_->OverlapsEarlier(e.index)) {
+            Error("error: invalid zip file with overlapped components (possible zip bomb)\n");
+            bomb_ = true;
+            break;
+        }
         ++matched;
         sumSize += e.size;
         sumComp += e.compSize;
@@ -337,6 +409,7 @@ int Unzipper::Run(int ifnc, char** ifnv, int xfnc, char** xfnv) {
     uf_.TotalSizeComp = Saturate(sumComp);
     uf_.CompFactor = static_cast<int>(PercentSaved(sumSize, sumComp));
     uf_.NumMembers = static_cast<unsigned>(std::min<uint64_t>(matched, UINT_MAX));
+    if (bomb_) return PK_BOMB;
     if (stopped_) return IZ_CTRLC;
     if (matched == 0) {
         Error("caution: no entry matched\n");
@@ -431,10 +504,12 @@ bool Unzipper::ReportData(DataStatus status, std::string_view name) {
 }
 
 void Unzipper::Process(const CentralEntry& e, std::string_view name) {
-    std::string shown(name);
-    if (uf_.ServCallBk && uf_.ServCallBk(shown.c_str(), Saturate(e.size)) != 0) {
-        stopped_ = true;
-        return;
+    if (uf_.ServCallBk) {
+        listName_.assign(name);
+        if (uf_.ServCallBk(listName_.c_str(), Saturate(e.size)) != 0) {
+            stopped_ = true;
+            return;
+        }
     }
     bool isFolderEntry = !name.empty() && (name.back() == '/' || name.back() == '\\');
 
@@ -457,34 +532,39 @@ void Unzipper::Process(const CentralEntry& e, std::string_view name) {
     if (opt_.ntflag) {
         if (isFolderEntry) return;
         if (ReportData(ReadEntry(e, name, [](const char*, size_t) { return true; }), name))
-            Info("    testing: " + shown + "   OK\n");
+            Info("    testing: " + std::string(name) + "   OK\n");
         return;
     }
 
     if (!OpenTarget()) return;
-    std::vector<std::string> parts;
     bool isDir = false;
-    izcommon::SplitStoredName(name, opt_.SpaceToUnderscore != 0, &parts, &isDir);
-    if (parts.empty()) {
-        Error("   skipping: \"" + shown + "\"  no usable name\n");
+    // On disk the entry takes the name its host meant (raw bytes from Unix-like hosts).
+    izcommon::SplitStoredName(e.DiskName(&diskScratch_), opt_.SpaceToUnderscore != 0, &parts_,
+                              &isDir);
+    if (parts_.empty()) {
+        Error("   skipping: \"" + std::string(name) + "\"  no usable name\n");
         Report(PK_WARN);
         return;
     }
     if (isDir) {
         if (!opt_.ndflag) return;
     } else if (!opt_.ndflag) {
-        parts.erase(parts.begin(), parts.end() - 1);
+        parts_.erase(parts_.begin(), parts_.end() - 1);
     }
-    std::string relative;
-    for (const std::string& part : parts) {
-        if (!relative.empty()) relative += '/';
-        relative += part;
-    }
-    std::string shownPath = targetShown_.empty() ? relative : targetShown_ + "/" + relative;
     if (isDir)
-        ExtractFolder(e, parts, shownPath);
+        ExtractFolder(e, parts_);
     else
-        ExtractFile(e, name, parts, shownPath);
+        ExtractFile(e, name, parts_);
+}
+
+// The place of the entry being extracted, for messages and questions.
+std::string Unzipper::Shown(const std::vector<std::string>& parts) const {
+    std::string shown = targetShown_;
+    for (const std::string& part : parts) {
+        if (!shown.empty()) shown += '/';
+        shown += part;
+    }
+    return shown;
 }
 
 bool Unzipper::OpenTarget() {
@@ -515,6 +595,7 @@ bool Unzipper::OpenTarget() {
     }
     targetReal_ = real;
     std::free(real);
+    tempBase_ = izcommon::RandomToken(4);
     return true;
 }
 
@@ -538,33 +619,56 @@ bool Unzipper::Inside(int fd, std::string* realRelative) {
 
 Unzipper::Walk Unzipper::OpenFolder(const std::vector<std::string>& parts, size_t count,
                                     bool create, int* out) {
-    int fd = fcntl(targetFd_, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return Walk::kFailed;
+    int fd = targetFd_;  // owned from the first step on
+    auto release = [&] {
+        if (fd != targetFd_) close(fd);
+    };
     for (size_t i = 0; i < count; ++i) {
         const char* part = parts[i].c_str();
-        struct stat st;
-        int next = -1;
-        if (fstatat(fd, part, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT || !create || (mkdirat(fd, part, 0777) != 0 && errno != EEXIST)) {
-                close(fd);
-                return Walk::kFailed;
+        // A real folder opens at once; anything else is looked at.
+        int next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            struct stat st;
+            if (errno == ENOENT && create) {
+                if (mkdirat(fd, part, 0777) == 0 || errno == EEXIST)
+                    next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            } else if (fstatat(fd, part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                // A link is used only when it leads to a folder inside the target.
+                next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (next < 0 || !Inside(next, nullptr)) {
+                    if (next >= 0) close(next);
+                    release();
+                    return Walk::kUnsafe;
+                }
             }
-            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        } else if (S_ISLNK(st.st_mode)) {
-            // A link is used only when it leads to a folder inside the target.
-            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (next < 0 || !Inside(next, nullptr)) {
-                if (next >= 0) close(next);
-                close(fd);
-                return Walk::kUnsafe;
-            }
-        } else if (S_ISDIR(st.st_mode)) {
-            next = openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
-        close(fd);
+        release();
         if (next < 0) return Walk::kFailed;
         fd = next;
     }
+    if (fd == targetFd_) {
+        fd = fcntl(targetFd_, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) return Walk::kFailed;
+    }
+    *out = fd;
+    return Walk::kOk;
+}
+
+// The folder of a file entry. The last one stays open: entries of one folder usually follow
+// one another. The descriptor belongs to the cache.
+Unzipper::Walk Unzipper::FileFolder(const std::vector<std::string>& parts, int* out) {
+    size_t count = parts.size() - 1;
+    if (lastFolderFd_ >= 0 && lastFolder_.size() == count &&
+        std::equal(lastFolder_.begin(), lastFolder_.end(), parts.begin())) {
+        *out = lastFolderFd_;
+        return Walk::kOk;
+    }
+    int fd;
+    Walk walk = OpenFolder(parts, count, true, &fd);
+    if (walk != Walk::kOk) return walk;
+    if (lastFolderFd_ >= 0) close(lastFolderFd_);
+    lastFolderFd_ = fd;
+    lastFolder_.assign(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
     *out = fd;
     return Walk::kOk;
 }
@@ -584,8 +688,8 @@ bool Unzipper::ShouldWrite(const std::string& shown, bool exists, const struct s
     return answer != 0 && answer != IDM_REPLACE_NO && answer != IDM_REPLACE_NONE;
 }
 
-void Unzipper::ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts,
-                             const std::string& shown) {
+void Unzipper::ExtractFolder(const CentralEntry& e, const std::vector<std::string>& parts) {
+    const std::string shown = Shown(parts);
     int fd;
     Walk walk = OpenFolder(parts, parts.size(), true, &fd);
     if (walk == Walk::kUnsafe) {
@@ -669,40 +773,86 @@ bool Unzipper::SafeLinkTarget(int dirFd, const std::string& target, std::string*
     return true;
 }
 
+// Writes the entry's data into `fd`, then its exact mode (the process's umask does not
+// apply, as with the command-line unzip) and time; closes `fd`.
+DataStatus Unzipper::WriteData(const CentralEntry& e, std::string_view name, int fd, mode_t perms,
+                               time_t mtime, bool* ok) {
+    DataStatus s = ReadEntry(e, name, [&](const char* data, size_t length) {
+        while (length > 0) {
+            ssize_t n = write(fd, data, length);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            data += n;
+            length -= static_cast<size_t>(n);
+        }
+        return true;
+    });
+    struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    *ok = s == DataStatus::kOk && fchmod(fd, perms) == 0 && futimens(fd, times) == 0;
+    if (close(fd) != 0) *ok = false;
+    return s;
+}
+
 void Unzipper::ExtractFile(const CentralEntry& e, std::string_view name,
-                           const std::vector<std::string>& parts, const std::string& shown) {
-    int dirFd;
-    Walk walk = OpenFolder(parts, parts.size() - 1, true, &dirFd);
+                           const std::vector<std::string>& parts) {
+    int dirFd = -1;
+    Walk walk = FileFolder(parts, &dirFd);
     if (walk == Walk::kUnsafe) {
-        Error("   skipping: " + shown + "  leads outside the extraction folder\n");
+        Error("   skipping: " + Shown(parts) + "  leads outside the extraction folder\n");
         Report(PK_WARN);
         return;
     }
     if (walk == Walk::kFailed) {
-        Error("error: cannot create folder for " + shown + "\n");
+        Error("error: cannot create folder for " + Shown(parts) + "\n");
         Report(PK_DISK);
         return;
     }
     const std::string& leaf = parts.back();
+    time_t mtime = e.ModTime();
+    uint32_t mode = 0;
+    const mode_t perms = e.UnixMode(&mode) ? static_cast<mode_t>(mode & 0777) : 0644;
+
+    // Most files are new: the final name is made at once (never following anything that is
+    // there) and removed again when the entry fails. Freshening needs an existing file.
+    if (!e.IsSymlink() && !opt_.nfflag) {
+        int fd = openat(dirFd, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        perms);
+        if (fd >= 0) {
+            bool ok = false;
+            DataStatus s = WriteData(e, name, fd, perms, mtime, &ok);
+            if (!ok) {
+                unlinkat(dirFd, leaf.c_str(), 0);
+                if (ReportData(s, name)) {
+                    Error("error: cannot write " + Shown(parts) + "\n");
+                    Report(PK_DISK);
+                }
+            } else {
+                Info((e.method == 0 ? " extracting: " : "  inflating: ") + Shown(parts) + "\n");
+            }
+            return;
+        }
+        if (errno != EEXIST) {
+            Error("error: cannot create " + Shown(parts) + "\n");
+            Report(PK_DISK);
+            return;
+        }
+    }
+
+    const std::string shown = Shown(parts);
     struct stat existing {};
     bool exists = fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    time_t mtime = e.ModTime();
-    if (!ShouldWrite(shown, exists, existing, mtime)) {
-        close(dirFd);
-        return;
-    }
+    if (!ShouldWrite(shown, exists, existing, mtime)) return;
     if (exists && S_ISDIR(existing.st_mode)) {
         Error("error: a folder is in the way of " + shown + "\n");
         Report(PK_DISK);
-        close(dirFd);
         return;
     }
 
     // A temporary name next to the final one, so the rename stays on one file system.
     std::string temp;
     auto makeTempName = [&] {
-        temp = "." + leaf.substr(0, std::min<size_t>(leaf.size(), 200)) + ".tv" +
-               izcommon::RandomToken(6);
+        temp = "." + leaf.substr(0, std::min<size_t>(leaf.size(), 200)) + ".tv" + tempBase_ +
+               std::to_string(++tempCounter_);
     };
 
     if (e.IsSymlink()) {
@@ -735,10 +885,11 @@ void Unzipper::ExtractFile(const CentralEntry& e, std::string_view name,
                 Info("    linking: " + shown + " -> " + normalized + "\n");
             }
         }
-        close(dirFd);
         return;
     }
 
+    // An existing file is replaced only once the new one is complete: an existing link is
+    // replaced rather than followed, and a failed entry leaves the old file alone.
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         makeTempName();
@@ -749,24 +900,10 @@ void Unzipper::ExtractFile(const CentralEntry& e, std::string_view name,
     if (fd < 0) {
         Error("error: cannot create " + shown + "\n");
         Report(PK_DISK);
-        close(dirFd);
         return;
     }
-    DataStatus s = ReadEntry(e, name, [&](const char* data, size_t length) {
-        while (length > 0) {
-            ssize_t n = write(fd, data, length);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            data += n;
-            length -= static_cast<size_t>(n);
-        }
-        return true;
-    });
-    uint32_t mode = 0;
-    mode_t perms = e.UnixMode(&mode) ? static_cast<mode_t>(mode & 0777) : 0644;
-    struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
-    bool ok = s == DataStatus::kOk && fchmod(fd, perms) == 0 && futimens(fd, times) == 0;
-    if (close(fd) != 0) ok = false;
+    bool ok = false;
+    DataStatus s = WriteData(e, name, fd, perms, mtime, &ok);
     if (ok && renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) ok = false;
     if (!ok) {
         unlinkat(dirFd, temp.c_str(), 0);
@@ -777,7 +914,6 @@ void Unzipper::ExtractFile(const CentralEntry& e, std::string_view name,
     } else {
         Info((e.method == 0 ? " extracting: " : "  inflating: ") + shown + "\n");
     }
-    close(dirFd);
 }
 
 }  // namespace

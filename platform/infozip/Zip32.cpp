@@ -1,9 +1,14 @@
 // The zip library: adds, updates, freshens and deletes archive entries through libzip.
 //
-// All writing happens in zip_close, which builds the new archive in a temporary file beside
-// the old one and renames it over it; on any failure the changes are discarded, so the old
-// archive stays byte-identical and no temporary file is left behind. With a temporary
-// folder the same is done on a copy there, which is then moved over the original.
+// A job runs in stages: the named files are gathered (folders walked, links to folders
+// followed without looping), refused as a whole when two of them would get one entry name,
+// planned against the archive's entries, deflated ahead (ZipPrepare: a file that does not get
+// smaller is stored), handed to libzip, and written. All writing happens in zip_close, which
+// builds the new archive in a temporary file beside the old one and renames it over it; on
+// any failure the changes are discarded, so the old archive stays byte-identical and no
+// temporary file is left behind. With a temporary folder the same is done on a copy there,
+// which is then moved over the original. An archive left without entries is kept as an
+// empty archive, as zip keeps it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,15 +17,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "LibzipLoader.h"
 #include "ZipNames.h"
+#include "ZipPrepare.h"
 #include "infozip_api.h"
 
 #define IZ_EXPORT extern "C" __attribute__((visibility("default")))
@@ -130,16 +136,35 @@ class Archiver {
 
   private:
     struct Candidate {
+        std::string given;  // the name as the caller gave it (or as the walk found it)
         std::string path;   // where the file is read from
         std::string entry;  // its name in the archive ("dir/" for folders)
         struct stat st;
         bool isDir;
+        bool viaLink;  // found inside a folder reached through a link: never moved away
+    };
+    // Two files that would be stored under one name.
+    struct Repeat {
+        std::string first, second, entry;
+    };
+    // A change to make in the archive.
+    struct Planned {
+        const Candidate* candidate;
+        bool present;  // replaces an entry
+        zip_uint64_t index;
+        izcommon::PreparedFile prepared;
+        bool skip = false;  // could not be read after all
+    };
+    struct FolderId {
+        dev_t dev;
+        ino_t ino;
     };
 
     void Info(const std::string& text) {
         if (!opt_.fQuiet) Print(text);
     }
     void Warn(const std::string& text) { Print("zip warning: " + text + "\n"); }
+    void NothingToDo() { Print("zip error: Nothing to do! (" + archive_ + ")\n"); }
     void Print(const std::string& text) {
         if (!fn_.print) return;
         std::vector<char> buffer(text.begin(), text.end());
@@ -156,16 +181,23 @@ class Archiver {
     void Gather(const std::string& given);
     std::vector<std::string> Expand(const std::string& given);
     void AddNamed(const std::string& given, const struct stat& st);
-    void Recurse(const std::string& given, const struct stat& st);
-    void AddFile(const std::string& given, const struct stat& st);
+    void Recurse(const std::string& given, const struct stat& st, std::vector<FolderId>& path,
+                 bool viaLink);
+    void AddFile(const std::string& given, const struct stat& st, bool viaLink);
     void AddFolderEntry(const std::string& given, const struct stat& st);
     bool IsArchiveItself(const struct stat& st) const;
-    int Apply();
+    int RefuseRepeats();
+    void ReadEntries();
+    int Plan(std::vector<Planned>* plan);
+    int Prepare(std::vector<Planned>* plan);
+    int Stage(const std::vector<Planned>& plan);
+    void SetExtraFields(zip_uint64_t index, const struct stat& st);
     int DeleteEntries(const ZCL& names);
     void AskComment();
     int Finish();
     int CloseError();
     int MoveIntoPlace();
+    int WriteEmptyArchive();
     void SetLatestTime();
     void RemoveSources();
 
@@ -180,12 +212,16 @@ class Archiver {
     std::string tempFolder_, tempCopy_;
     struct stat tempStat_ {};
     zip_t* za_ = nullptr;
-    std::unordered_map<std::string, zip_uint64_t> entries_;  // case-folded name -> index
-    std::unordered_set<std::string> seen_;                   // case-folded names gathered
+    std::unique_ptr<izcommon::Spool> spool_;                 // the deflated data of the job
+    std::unordered_map<std::string, zip_uint64_t> entries_;  // case-folded raw name -> index
+    std::unordered_map<std::string, size_t> gathered_;       // case-folded entry name -> candidate
     std::vector<Candidate> candidates_;
+    std::vector<Repeat> repeats_;
     std::vector<std::string> movedFiles_, movedFolders_, namedFolders_;
+    uint64_t survivors_ = 0;  // entries the archive will hold
     bool changed_ = false;
     bool openFailed_ = false;
+    bool unmatched_ = false;  // a name matched no file or entry
 };
 
 int Archiver::Run(const ZCL& names) {
@@ -209,7 +245,12 @@ int Archiver::Run(const ZCL& names) {
         Warn("cannot create " + archive_);
         return ZE_CREAT;
     }
-    if (!exists_ && (opt_.fDeleteEntries || opt_.fFreshen || argc == 0)) return ZE_NONE;
+    if (!exists_ && opt_.fDeleteEntries) {
+        Warn(archive_ + " not found or empty");
+        NothingToDo();
+        return ZE_NONE;
+    }
+    if (!exists_ && (opt_.fFreshen || argc == 0)) return ZE_NONE;
 
     if (int error = OpenArchive(); error != ZE_OK) return error;
     if (opt_.fDeleteEntries) {
@@ -217,7 +258,12 @@ int Archiver::Run(const ZCL& names) {
     } else {
         for (int i = 0; i < argc; ++i)
             if (names.FNV[i] && *names.FNV[i]) Gather(names.FNV[i]);
-        if (int error = Apply(); error != ZE_OK) return error;
+        if (int error = RefuseRepeats(); error != ZE_OK) return error;
+        ReadEntries();
+        std::vector<Planned> plan;
+        if (int error = Plan(&plan); error != ZE_OK) return error;
+        if (int error = Prepare(&plan); error != ZE_OK) return error;
+        if (int error = Stage(plan); error != ZE_OK) return error;
     }
     if (opt_.fComment && (changed_ || exists_)) AskComment();
     if (!changed_) {
@@ -225,6 +271,7 @@ int Archiver::Run(const ZCL& names) {
             SetLatestTime();
             return ZE_OK;
         }
+        if (unmatched_) NothingToDo();
         return openFailed_ ? ZE_OPEN : ZE_NONE;
     }
     return Finish();
@@ -296,6 +343,7 @@ void Archiver::Gather(const std::string& given) {
         if (!matches.empty()) return;
     }
     Warn("name not matched: " + given);
+    unmatched_ = true;
 }
 
 // Expands wildcards component by component against the folders' contents, without regard
@@ -341,23 +389,28 @@ std::vector<std::string> Archiver::Expand(const std::string& given) {
 void Archiver::AddNamed(const std::string& given, const struct stat& st) {
     if (S_ISDIR(st.st_mode)) {
         if (opt_.fRecurse) {
-            Recurse(given, st);
+            std::vector<FolderId> path;
+            Recurse(given, st, path, false);
         } else {
             AddFolderEntry(given, st);
             namedFolders_.push_back(Resolve(given));
         }
     } else if (S_ISREG(st.st_mode)) {
-        AddFile(given, st);
+        AddFile(given, st, false);
     } else {
         Warn("skipping special file: " + given);
     }
 }
 
-void Archiver::Recurse(const std::string& given, const struct stat& st) {
-    std::string path = Resolve(given);
+// Links met on the way are followed, as zip does: a linked file is stored as its content, a
+// linked folder is walked. A folder that is already on the path being walked (a link back
+// up the tree) is skipped, so the walk always ends.
+void Archiver::Recurse(const std::string& given, const struct stat& st, std::vector<FolderId>& path,
+                       bool viaLink) {
+    std::string folderPath = Resolve(given);
     AddFolderEntry(given, st);
-    movedFolders_.push_back(path);
-    DIR* dir = opendir(path.c_str());
+    if (!viaLink) movedFolders_.push_back(folderPath);
+    DIR* dir = opendir(folderPath.c_str());
     if (!dir) {
         Warn("could not open folder: " + given);
         openFailed_ = true;
@@ -372,29 +425,33 @@ void Archiver::Recurse(const std::string& given, const struct stat& st) {
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
+    path.push_back({st.st_dev, st.st_ino});
     for (const std::string& name : names) {
         std::string child =
             given.empty() || given.back() == '/' ? given + name : given + "/" + name;
         std::string childPath = Resolve(child);
         struct stat cst;
         if (lstat(childPath.c_str(), &cst) != 0) continue;
-        if (S_ISLNK(cst.st_mode)) {
-            // Linked files are stored as their content; linked folders are not followed,
-            // which keeps the walk free of loops.
-            if (stat(childPath.c_str(), &cst) != 0) {
-                Warn("link to nothing: " + child);
-                continue;
-            }
-            if (S_ISREG(cst.st_mode)) AddFile(child, cst);
+        bool isLink = S_ISLNK(cst.st_mode);
+        if (isLink && stat(childPath.c_str(), &cst) != 0) {
+            Warn("link to nothing: " + child);
             continue;
         }
-        if (S_ISDIR(cst.st_mode))
-            Recurse(child, cst);
-        else if (S_ISREG(cst.st_mode))
-            AddFile(child, cst);
-        else if (opt_.fSystem)
+        if (S_ISDIR(cst.st_mode)) {
+            bool loop = std::any_of(path.begin(), path.end(), [&](const FolderId& f) {
+                return f.dev == cst.st_dev && f.ino == cst.st_ino;
+            });
+            if (loop)
+                Warn("skipping link loop: " + child);
+            else
+                Recurse(child, cst, path, viaLink || isLink);
+        } else if (S_ISREG(cst.st_mode)) {
+            AddFile(child, cst, viaLink);
+        } else if (opt_.fSystem) {
             Warn("skipping special file: " + child);
+        }
     }
+    path.pop_back();
 }
 
 void Archiver::AddFolderEntry(const std::string& given, const struct stat& st) {
@@ -402,11 +459,11 @@ void Archiver::AddFolderEntry(const std::string& given, const struct stat& st) {
     std::string entry = izcommon::EntryNameFromPath(given, false);
     if (entry.empty()) return;
     entry += '/';
-    if (!seen_.insert(izcommon::AsciiFold(entry)).second) return;
-    candidates_.push_back({Resolve(given), entry, st, true});
+    if (!gathered_.emplace(izcommon::AsciiFold(entry), candidates_.size()).second) return;
+    candidates_.push_back({given, Resolve(given), entry, st, true, false});
 }
 
-void Archiver::AddFile(const std::string& given, const struct stat& st) {
+void Archiver::AddFile(const std::string& given, const struct stat& st, bool viaLink) {
     if (IsArchiveItself(st)) return;
     std::string entry = izcommon::EntryNameFromPath(given, opt_.fJunkDir != 0);
     if (entry.empty()) {
@@ -415,9 +472,15 @@ void Archiver::AddFile(const std::string& given, const struct stat& st) {
     }
     if (opt_.fIncludeDate && st.st_mtime < dateLimit_) return;
     if (opt_.fExcludeDate && st.st_mtime >= dateLimit_) return;
-    std::string key = izcommon::AsciiFold(entry);
-    if (seen_.count(key)) return;
     std::string path = Resolve(given);
+    auto known = gathered_.find(izcommon::AsciiFold(entry));
+    if (known != gathered_.end()) {
+        // The same name given twice is one file; two files for one entry name (junked
+        // paths, or names that differ only in case) make the job impossible.
+        const Candidate& first = candidates_[known->second];
+        if (first.path != path) repeats_.push_back({first.given, given, entry});
+        return;
+    }
     // Check now that the file can be read, so writing the archive cannot fail on it later.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -426,16 +489,34 @@ void Archiver::AddFile(const std::string& given, const struct stat& st) {
         return;
     }
     close(fd);
-    seen_.insert(key);
-    candidates_.push_back({path, entry, st, false});
+    gathered_.emplace(izcommon::AsciiFold(entry), candidates_.size());
+    candidates_.push_back({given, path, entry, st, false, viaLink});
 }
 
-int Archiver::Apply() {
+// As zip: the whole job is refused, nothing is written, and every clash is named.
+int Archiver::RefuseRepeats() {
+    if (repeats_.empty()) return ZE_OK;
+    for (const Repeat& r : repeats_)
+        Warn("  first full name: " + r.first + "\n                      second full name: " +
+             r.second + "\n                     name in zip file repeated: " + r.entry +
+             (opt_.fJunkDir ? "\n                     this may be a result of using -j" : ""));
+    Print("zip error: Invalid command arguments (cannot repeat names in zip file)\n");
+    return ZE_PARMS;
+}
+
+void Archiver::ReadEntries() {
     zip_int64_t count = izcommon::Libzip()->zip_get_num_entries(za_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
+        // Raw names: a name that is not UTF-8 is compared as the bytes it was stored with.
+        const char* name =
+            izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
         if (name) entries_.emplace(izcommon::AsciiFold(name), static_cast<zip_uint64_t>(i));
     }
+    survivors_ = entries_.size();
+}
+
+// Which candidates go in: all, or with fUpdate / fFreshen only those newer than their entry.
+int Archiver::Plan(std::vector<Planned>* plan) {
     for (const Candidate& c : candidates_) {
         auto found = entries_.find(izcommon::AsciiFold(c.entry));
         bool present = found != entries_.end();
@@ -456,80 +537,176 @@ int Archiver::Apply() {
             Warn("stopped on request");
             return ZE_ABORT;
         }
+        plan->push_back({&c, present, present ? found->second : 0, {}});
+    }
+    return ZE_OK;
+}
 
+// The deflate stage: every file that goes in is deflated ahead; one that does not get smaller
+// is stored. At level 0 everything is stored.
+int Archiver::Prepare(std::vector<Planned>* plan) {
+    if (level_ == 0) {
+        for (Planned& p : *plan) p.prepared.stored = true;
+        return ZE_OK;
+    }
+    std::string folder = !tempDir_.empty() && IsFolder(tempDir_) ? tempDir_ : Dirname(archive_);
+    spool_ = std::make_unique<izcommon::Spool>(folder, size_t(64) << 20);
+    for (Planned& p : *plan) {
+        if (p.candidate->isDir) continue;
+        std::string error;
+        switch (izcommon::PrepareFile(p.candidate->path, level_, *spool_, &p.prepared, &error)) {
+            case izcommon::PrepareStatus::kOk:
+                break;
+            case izcommon::PrepareStatus::kUnreadable:
+                Warn(error);
+                openFailed_ = true;
+                p.skip = true;
+                break;
+            case izcommon::PrepareStatus::kSpoolFailed:
+                Warn(error);
+                return ZE_TEMP;
+        }
+    }
+    return ZE_OK;
+}
+
+// Hands the planned changes to libzip; nothing is written yet.
+int Archiver::Stage(const std::vector<Planned>& plan) {
+    const izcommon::LibzipApi& zip = *izcommon::Libzip();
+    for (const Planned& p : plan) {
+        if (p.skip) continue;
+        const Candidate& c = *p.candidate;
         zip_int64_t index;
         if (c.isDir) {
-            index = izcommon::Libzip()->zip_dir_add(za_, c.entry.c_str(), ZIP_FL_ENC_GUESS);
+            index = zip.zip_dir_add(za_, c.entry.c_str(), ZIP_FL_ENC_GUESS);
         } else {
-            zip_source_t* source = izcommon::Libzip()->zip_source_file(za_, c.path.c_str(), 0, -1);
+            zip_source_t* source =
+                p.prepared.stored
+                    ? zip.zip_source_file(za_, c.path.c_str(), 0, -1)
+                    : izcommon::PreparedSource(za_, p.prepared, *spool_, c.st.st_mtime);
             if (!source) {
                 Warn("could not open for reading: " + c.path);
                 openFailed_ = true;
                 continue;
             }
-            if (present) {
-                index = static_cast<zip_int64_t>(found->second);
-                if (izcommon::Libzip()->zip_file_replace(za_, found->second, source, 0) != 0) {
-                    izcommon::Libzip()->zip_source_free(source);
+            if (p.present) {
+                index = static_cast<zip_int64_t>(p.index);
+                if (zip.zip_file_replace(za_, p.index, source, 0) != 0) {
+                    zip.zip_source_free(source);
                     index = -1;
                 } else {
-                    const char* old = izcommon::Libzip()->zip_get_name(za_, found->second, 0);
+                    const char* old = zip.zip_get_name(za_, p.index, ZIP_FL_ENC_RAW);
                     if (old && c.entry != old)
-                        izcommon::Libzip()->zip_file_rename(za_, found->second, c.entry.c_str(),
-                                                            ZIP_FL_ENC_GUESS);
+                        zip.zip_file_rename(za_, p.index, c.entry.c_str(), ZIP_FL_ENC_GUESS);
                     // Extra fields of the old entry (timestamps, owners) describe the old file.
-                    izcommon::Libzip()->zip_file_extra_field_delete(
-                        za_, found->second, ZIP_EXTRA_FIELD_ALL, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
+                    zip.zip_file_extra_field_delete(za_, p.index, ZIP_EXTRA_FIELD_ALL,
+                                                    ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
                 }
             } else {
-                index = izcommon::Libzip()->zip_file_add(za_, c.entry.c_str(), source,
-                                                         ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
-                if (index < 0) izcommon::Libzip()->zip_source_free(source);
+                // Valid UTF-8 is stored with the UTF-8 flag; other names as their bytes.
+                index = zip.zip_file_add(za_, c.entry.c_str(), source,
+                                         ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE);
+                if (index < 0) zip.zip_source_free(source);
             }
         }
         if (index < 0) {
-            Warn(std::string("cannot add ") + c.entry + ": " +
-                 izcommon::Libzip()->zip_strerror(za_));
+            Warn(std::string("cannot add ") + c.entry + ": " + zip.zip_strerror(za_));
             return ZE_LOGIC;
         }
         auto idx = static_cast<zip_uint64_t>(index);
         entries_[izcommon::AsciiFold(c.entry)] = idx;
-        if (!c.isDir)
-            izcommon::Libzip()->zip_set_file_compression(
-                za_, idx, level_ == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                static_cast<zip_uint32_t>(level_));
-        izcommon::Libzip()->zip_file_set_mtime(za_, idx, c.st.st_mtime, 0);
+        if (!p.present) ++survivors_;
+        if (!c.isDir) {
+            if (p.prepared.stored)
+                zip.zip_set_file_compression(za_, idx, ZIP_CM_STORE, 0);
+            else
+                zip.zip_set_file_compression(za_, idx, ZIP_CM_DEFLATE,
+                                             static_cast<zip_uint32_t>(level_));
+        }
+        zip.zip_file_set_mtime(za_, idx, c.st.st_mtime, 0);
+        // Made on Unix, with the file's mode, as zip makes it (also without extra fields).
         zip_uint32_t dosAttrs = (c.isDir ? 0x10 : 0) | ((c.st.st_mode & S_IWUSR) ? 0 : 0x01);
-        if (opt_.fExtra)
-            izcommon::Libzip()->zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_DOS,
-                                                                 dosAttrs);
-        else
-            izcommon::Libzip()->zip_file_set_external_attributes(
-                za_, idx, 0, ZIP_OPSYS_UNIX,
-                (static_cast<zip_uint32_t>(c.st.st_mode & 0xffff) << 16) | dosAttrs);
-        Info((present ? "updating: " : "  adding: ") + c.entry + "\n");
+        zip.zip_file_set_external_attributes(
+            za_, idx, 0, ZIP_OPSYS_UNIX,
+            (static_cast<zip_uint32_t>(c.st.st_mode & 0xffff) << 16) | dosAttrs);
+        if (!opt_.fExtra) SetExtraFields(idx, c.st);
+        std::string how;
+        if (c.isDir || p.prepared.stored)
+            how = " (stored 0%)";
+        else if (p.prepared.size > 0)
+            how = " (deflated " +
+                  std::to_string(100 - p.prepared.compSize * 100 / p.prepared.size) + "%)";
+        Info((p.present ? "updating: " : "  adding: ") + c.entry + how + "\n");
         changed_ = true;
-        if (!c.isDir) movedFiles_.push_back(c.path);
+        if (!c.isDir && !c.viaLink) movedFiles_.push_back(c.path);
     }
     return ZE_OK;
 }
 
+// The extended timestamp ("UT"), as zip writes it: modification and access time in the
+// local header, the modification time in the central one. Entry times are then exact to
+// the second and the same in every time zone.
+void Archiver::SetExtraFields(zip_uint64_t index, const struct stat& st) {
+    auto fits = [](time_t t) { return t >= INT32_MIN && t <= INT32_MAX; };
+    if (!fits(st.st_mtime) || !fits(st.st_atime)) return;
+    auto put32 = [](uint8_t* p, time_t t) {
+        uint32_t v = static_cast<uint32_t>(static_cast<int32_t>(t));
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    uint8_t local[9] = {3};
+    put32(local + 1, st.st_mtime);
+    put32(local + 5, st.st_atime);
+    uint8_t central[5] = {3};
+    put32(central + 1, st.st_mtime);
+    const izcommon::LibzipApi& zip = *izcommon::Libzip();
+    zip.zip_file_extra_field_set(za_, index, 0x5455, ZIP_EXTRA_FIELD_NEW, local, sizeof local,
+                                 ZIP_FL_LOCAL);
+    zip.zip_file_extra_field_set(za_, index, 0x5455, ZIP_EXTRA_FIELD_NEW, central, sizeof central,
+                                 ZIP_FL_CENTRAL);
+}
+
+// As zip -d: each name is first made an entry name the way an added file's name is (no
+// leading "/", only the last part when paths are junked), then matched as a pattern against
+// the entries. Names that match nothing are reported.
 int Archiver::DeleteEntries(const ZCL& names) {
-    std::vector<std::string> patterns;
-    for (int i = 0; names.FNV && i < names.argc; ++i)
-        if (names.FNV[i] && *names.FNV[i]) patterns.emplace_back(names.FNV[i]);
+    struct Pattern {
+        std::string given, entry;
+        bool matched;
+    };
+    std::vector<Pattern> patterns;
+    for (int i = 0; names.FNV && i < names.argc; ++i) {
+        if (!names.FNV[i] || !*names.FNV[i]) continue;
+        std::string entry = izcommon::EntryNameFromPath(names.FNV[i], opt_.fJunkDir != 0);
+        if (entry.empty()) {
+            Warn("no usable entry name for " + std::string(names.FNV[i]));
+            continue;
+        }
+        patterns.push_back({names.FNV[i], entry, false});
+    }
     zip_int64_t count = izcommon::Libzip()->zip_get_num_entries(za_, 0);
+    survivors_ = static_cast<uint64_t>(std::max<zip_int64_t>(count, 0));
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), 0);
+        const char* name =
+            izcommon::Libzip()->zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
         if (!name) continue;
-        bool match = std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) {
-            return izcommon::WildMatch(p, name, true);
-        });
+        bool match = false;
+        for (Pattern& p : patterns) {
+            if (izcommon::WildMatch(p.entry, name, true)) {
+                p.matched = true;
+                match = true;
+            }
+        }
         if (!match) continue;
         std::string shown = name;
         if (izcommon::Libzip()->zip_delete(za_, static_cast<zip_uint64_t>(i)) != 0) return ZE_LOGIC;
         Info("deleting: " + shown + "\n");
+        --survivors_;
         changed_ = true;
+    }
+    for (const Pattern& p : patterns) {
+        if (p.matched) continue;
+        Warn("name not matched: " + p.given);
+        unmatched_ = true;
     }
     return ZE_OK;
 }
@@ -580,11 +757,17 @@ int Archiver::CloseError() {
 }
 
 int Archiver::Finish() {
-    if (izcommon::Libzip()->zip_close(za_) != 0)
-        return CloseError();  // the destructor discards the changes
-    za_ = nullptr;
-    if (!tempCopy_.empty()) {
-        if (int error = MoveIntoPlace(); error != ZE_OK) return error;
+    if (survivors_ == 0) {
+        // libzip would remove the file; zip keeps an empty archive and says so.
+        if (int error = WriteEmptyArchive(); error != ZE_OK) return error;
+        Warn("zip file empty");
+    } else {
+        if (izcommon::Libzip()->zip_close(za_) != 0)
+            return CloseError();  // the destructor discards the changes
+        za_ = nullptr;
+        if (!tempCopy_.empty()) {
+            if (int error = MoveIntoPlace(); error != ZE_OK) return error;
+        }
     }
     if (opt_.fLatestTime) SetLatestTime();
     if (opt_.fMove) RemoveSources();
@@ -593,13 +776,6 @@ int Archiver::Finish() {
 
 // Moves the archive built in the temporary folder over the original.
 int Archiver::MoveIntoPlace() {
-    struct stat st;
-    if (stat(tempCopy_.c_str(), &st) != 0) {
-        // libzip removes an archive left without entries.
-        if (exists_) unlink(archive_.c_str());
-        tempCopy_.clear();
-        return ZE_OK;
-    }
     mode_t mode = exists_ ? (archiveStat_.st_mode & 07777) : (0666 & ~izcommon::CurrentUmask());
     chmod(tempCopy_.c_str(), mode);
     if (rename(tempCopy_.c_str(), archive_.c_str()) == 0) {
@@ -625,6 +801,37 @@ int Archiver::MoveIntoPlace() {
         return ZE_WRITE;
     }
     return ZE_OK;  // the destructor removes the copy in the temporary folder
+}
+
+// An archive without entries: the 22-byte end record (and the archive's comment), written
+// beside the archive and renamed over it.
+int Archiver::WriteEmptyArchive() {
+    std::string record("PK\x05\x06", 4);
+    record.append(16, '\0');
+    int length = 0;
+    const char* comment = izcommon::Libzip()->zip_get_archive_comment(za_, &length, ZIP_FL_ENC_RAW);
+    if (!comment || length < 0) length = 0;
+    record.push_back(static_cast<char>(length & 0xff));
+    record.push_back(static_cast<char>(length >> 8));
+    if (length > 0) record.append(comment, static_cast<size_t>(length));
+    izcommon::Libzip()->zip_discard(za_);
+    za_ = nullptr;
+    mode_t mode = exists_ ? (archiveStat_.st_mode & 07777) : (0666 & ~izcommon::CurrentUmask());
+    std::string beside;
+    int fd = MakeTempFile(Dirname(archive_), "." + Basename(archive_) + ".tv", &beside);
+    if (fd < 0) {
+        Warn("cannot create a temporary file beside " + archive_);
+        return ZE_TEMP;
+    }
+    bool ok = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size()) &&
+              fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    if (close(fd) != 0) ok = false;
+    if (!ok || rename(beside.c_str(), archive_.c_str()) != 0) {
+        unlink(beside.c_str());
+        Warn("cannot replace " + archive_);
+        return ZE_WRITE;
+    }
+    return ZE_OK;
 }
 
 void Archiver::SetLatestTime() {

@@ -81,6 +81,25 @@ bool HasWildcards(std::string_view text) {
     return false;
 }
 
+bool LiteralFromPattern(std::string_view pattern, std::string* literal) {
+    literal->clear();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        char c = pattern[i];
+        if (c == '*' || c == '?') return false;
+        size_t setLen = c == '[' ? SetLength(pattern, i) : 0;
+        if (setLen == 0) {
+            literal->push_back(c);
+            continue;
+        }
+        // Only a set of one plain member stands for that one character.
+        char member = pattern[i + 1];
+        if (setLen != 3 || member == '!' || member == '^') return false;
+        literal->push_back(member);
+        i += 2;
+    }
+    return true;
+}
+
 bool WildMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
     const size_t npos = std::string_view::npos;
     size_t p = 0, n = 0;

@@ -21,6 +21,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // True when `text` contains '*', '?' or a '[' that opens a set.
 bool HasWildcards(std::string_view text);
 
+// The name a pattern stands for when it holds no real wildcard: "*", "?" and "[" may each
+// be written as a one-character set ("[*]", "[?]", "[[]"), as the unzip dialog sends stored
+// names. False when the pattern matches more than one name.
+bool LiteralFromPattern(std::string_view pattern, std::string* literal);
+
 // Matches a whole name against a pattern: '*' any run of characters (including '/'),
 // '?' one character, "[abc]", "[a-z]", "[!abc]" / "[^abc]" sets. An unclosed '[' is
 // literal. Runs in O(pattern * name) at worst, never backtracks exponentially.

@@ -80,22 +80,48 @@ class TraditionalKeys {
     uint32_t k0_ = 0x12345678, k1_ = 0x23456789, k2_ = 0x34567890;
 };
 
+// The Info-ZIP Unicode path field, when it belongs to this very stored name.
+bool UnicodePath(const CentralEntry& e, std::string_view* name) {
+    std::string_view unicode;
+    if (!FindExtra(e.extra, 0x7075, &unicode) || unicode.size() < 5 || unicode[0] != 1)
+        return false;
+    uint32_t stored = Get32(reinterpret_cast<const uint8_t*>(unicode.data() + 1));
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(e.fullRawName.data()),
+                      static_cast<uInt>(e.fullRawName.size()));
+    std::string_view text = unicode.substr(5);
+    text = text.substr(0, std::min(text.size(), text.find('\0')));
+    if (stored != crc || text.empty() || !IsValidUtf8(text)) return false;
+    *name = text;
+    return true;
+}
+
 }  // namespace
 
 std::string_view CentralEntry::Name(std::string* scratch) const {
-    if (flags & 0x800) return rawName;
     std::string_view unicode;
-    if (FindExtra(extra, 0x7075, &unicode) && unicode.size() >= 5 && unicode[0] == 1) {
-        uint32_t stored = Get32(reinterpret_cast<const uint8_t*>(unicode.data() + 1));
-        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(fullRawName.data()),
-                          static_cast<uInt>(fullRawName.size()));
-        std::string_view name = unicode.substr(5);
-        name = name.substr(0, std::min(name.size(), name.find('\0')));
-        if (stored == crc && !name.empty() && IsValidUtf8(name)) return name;
-    }
+    if (flags & 0x800) return rawName;
+    if (UnicodePath(*this, &unicode)) return unicode;
     if (IsValidUtf8(rawName)) return rawName;
     Cp437ToUtf8(rawName, scratch);
     return *scratch;
+}
+
+std::string_view CentralEntry::DiskName(std::string* scratch) const {
+    unsigned host = madeBy >> 8;
+    std::string_view unicode;
+    if ((flags & 0x800) || (host != 3 && host != 19) || UnicodePath(*this, &unicode) ||
+        IsValidUtf8(rawName))
+        return Name(scratch);
+    return rawName;
+}
+
+uint32_t NameHash(std::string_view name) {
+    uint32_t h = 2166136261u;
+    for (char c : name) {
+        h ^= static_cast<unsigned char>(AsciiLower(c));
+        h *= 16777619u;
+    }
+    return h;
 }
 
 bool CentralEntry::UnixMode(uint32_t* mode) const {
@@ -120,6 +146,10 @@ time_t CentralEntry::ModTime() const {
 }
 
 ZipArchiveReader::~ZipArchiveReader() {
+    if (inflater_) {
+        inflateEnd(inflater_);
+        delete inflater_;
+    }
     if (libzip_) Libzip()->zip_discard(libzip_);
     if (fd_ >= 0) close(fd_);
 }
@@ -205,21 +235,37 @@ ZipArchiveReader::OpenStatus ZipArchiveReader::Open(const char* path) {
         return OpenStatus::kDamaged;
     }
 
+    if (dirSize > UINT32_MAX) return OpenStatus::kDamaged;  // records are found by 32-bit offsets
     directory_.resize(static_cast<size_t>(dirSize));
     if (dirSize > 0 && !ReadAt(dirStart, directory_.data(), directory_.size()))
         return OpenStatus::kDamaged;
+    dirStart_ = dirStart;
 
-    // Check every record once, so walking later needs no bounds failures.
-    uint64_t parsed = 0;
+    // Check every record once, so walking later needs no bounds failures, and note where
+    // each one starts and its quick length (QuickLengths) while it is at hand.
+    offsets_.clear();
+    quickLengths_.clear();
+    size_t expected = static_cast<size_t>(std::min<uint64_t>(total, dirSize / kCentralFixed));
+    offsets_.reserve(expected);
+    quickLengths_.reserve(expected);
     size_t pos = 0;
+    std::string_view unused;
     while (pos + 4 <= directory_.size() && Get32(&directory_[pos]) == kCentralSig) {
         if (pos + kCentralFixed > directory_.size()) return OpenStatus::kDamaged;
         const uint8_t* r = &directory_[pos];
-        size_t length = kCentralFixed + Get16(r + 28) + Get16(r + 30) + Get16(r + 32);
+        size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30);
+        size_t length = kCentralFixed + nameLength + extraLength + Get16(r + 32);
         if (pos + length > directory_.size()) return OpenStatus::kDamaged;
+        offsets_.push_back(static_cast<uint32_t>(pos));
+        const char* name = reinterpret_cast<const char*>(r + kCentralFixed);
+        bool plain = (Get16(r + 8) & 0x800) || extraLength == 0 ||
+                     !FindExtra(std::string_view(name + nameLength, extraLength), 0x7075, &unused);
+        const void* nul = std::memchr(name, 0, nameLength);
+        size_t cut = nul ? static_cast<size_t>(static_cast<const char*>(nul) - name) : nameLength;
+        quickLengths_.push_back(plain && cut < kExamine ? static_cast<uint16_t>(cut) : kExamine);
         pos += length;
-        ++parsed;
     }
+    uint64_t parsed = offsets_.size();
     // Old writers let the 16-bit count wrap past 65535 entries.
     if (parsed != total && (zip64 || parsed < total || (parsed & 0xffff) != (total & 0xffff)))
         return OpenStatus::kDamaged;
@@ -229,15 +275,25 @@ ZipArchiveReader::OpenStatus ZipArchiveReader::Open(const char* path) {
 }
 
 void ZipArchiveReader::Rewind() {
-    cursor_ = 0;
     nextIndex_ = 0;
 }
 
 bool ZipArchiveReader::Next(CentralEntry* e) {
     if (nextIndex_ >= count_) return false;
-    const uint8_t* r = &directory_[cursor_];
-    size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30), commentLength = Get16(r + 32);
-    e->index = nextIndex_++;
+    Parse(nextIndex_++, e);
+    return true;
+}
+
+bool ZipArchiveReader::EntryAt(uint64_t index, CentralEntry* e) const {
+    if (index >= count_) return false;
+    Parse(index, e);
+    return true;
+}
+
+void ZipArchiveReader::Parse(uint64_t index, CentralEntry* e) const {
+    const uint8_t* r = &directory_[offsets_[static_cast<size_t>(index)]];
+    size_t nameLength = Get16(r + 28), extraLength = Get16(r + 30);
+    e->index = index;
     e->madeBy = Get16(r + 4);
     e->flags = Get16(r + 8);
     e->method = Get16(r + 10);
@@ -253,7 +309,6 @@ bool ZipArchiveReader::Next(CentralEntry* e) {
     e->rawName = std::string_view(
         name, nul ? static_cast<size_t>(static_cast<const char*>(nul) - name) : nameLength);
     e->extra = std::string_view(name + nameLength, extraLength);
-    cursor_ += kCentralFixed + nameLength + extraLength + commentLength;
 
     // Values that did not fit in 32 bits follow in the zip64 field, in this order.
     std::string_view z64;
@@ -268,7 +323,77 @@ bool ZipArchiveReader::Next(CentralEntry* e) {
             at += 8;
         }
     }
-    return true;
+}
+
+void ZipArchiveReader::EntriesWithHash(uint32_t hash, std::vector<uint64_t>* indices) {
+    if (!byHashBuilt_) {
+        byHash_.resize(static_cast<size_t>(count_));
+        CentralEntry e;
+        std::string scratch;
+        for (uint64_t i = 0; i < count_; ++i) {
+            Parse(i, &e);
+            byHash_[static_cast<size_t>(i)] = {NameHash(e.Name(&scratch)),
+                                               static_cast<uint32_t>(i)};
+        }
+        std::sort(byHash_.begin(), byHash_.end());
+        byHashBuilt_ = true;
+    }
+    auto at = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(hash, uint32_t(0)));
+    for (; at != byHash_.end() && at->first == hash; ++at) indices->push_back(at->second);
+}
+
+bool ZipArchiveReader::OverlapsEarlier(uint64_t index) {
+    if (!overlapsKnown_) {
+        // Each entry covers at least [local offset, local offset + 30 + compressed size).
+        // Sorted by start, entries whose spans chain into one another form a cluster; in a
+        // cluster only the entry that comes first in the directory may be read. The
+        // directory itself takes part as an entry that comes before all others.
+        struct Span {
+            uint64_t begin, end, index;
+        };
+        std::vector<Span> spans;
+        spans.reserve(static_cast<size_t>(count_) + 1);
+        const uint64_t kDirectory = UINT64_MAX;
+        spans.push_back({dirStart_, fileSize_, kDirectory});
+        CentralEntry e;
+        for (uint64_t i = 0; i < count_; ++i) {
+            Parse(i, &e);
+            int64_t at = static_cast<int64_t>(e.localOffset) + shift_;
+            uint64_t begin = at < 0 ? 0 : static_cast<uint64_t>(at);
+            uint64_t length =
+                e.compSize > UINT64_MAX - 30 - begin ? UINT64_MAX - begin : 30 + e.compSize;
+            spans.push_back({begin, begin + length, i});
+        }
+        std::sort(spans.begin(), spans.end(),
+                  [](const Span& a, const Span& b) { return a.begin < b.begin; });
+        overlapping_.assign(static_cast<size_t>(count_), false);
+        size_t start = 0;
+        uint64_t reach = 0;
+        auto settle = [&](size_t from, size_t to) {
+            if (to - from < 2) return;
+            uint64_t first = UINT64_MAX;  // the directory counts as first
+            bool directory = false;
+            for (size_t k = from; k < to; ++k) {
+                if (spans[k].index == kDirectory)
+                    directory = true;
+                else
+                    first = std::min(first, spans[k].index);
+            }
+            for (size_t k = from; k < to; ++k)
+                if (spans[k].index != kDirectory && (directory || spans[k].index != first))
+                    overlapping_[static_cast<size_t>(spans[k].index)] = true;
+        };
+        for (size_t k = 0; k < spans.size(); ++k) {
+            if (k > start && spans[k].begin >= reach) {
+                settle(start, k);
+                start = k;
+            }
+            reach = k == start ? spans[k].end : std::max(reach, spans[k].end);
+        }
+        settle(start, spans.size());
+        overlapsKnown_ = true;
+    }
+    return index < overlapping_.size() && overlapping_[static_cast<size_t>(index)];
 }
 
 bool ZipArchiveReader::IsNative(const CentralEntry& e) const {
@@ -277,16 +402,26 @@ bool ZipArchiveReader::IsNative(const CentralEntry& e) const {
     return !(e.flags & 0x40);
 }
 
-ZipArchiveReader::DataStatus ZipArchiveReader::DataStart(const CentralEntry& e,
-                                                         uint64_t* start) const {
-    uint8_t local[30];
-    int64_t at = static_cast<int64_t>(e.localOffset) + shift_;
-    if (at < 0 || !ReadAt(static_cast<uint64_t>(at), local, sizeof local) ||
-        Get32(local) != kLocalSig)
+// Small entries come with one read: the local header, its name and extra field (usually as
+// long as the central ones) and the data. `small` then points at the data in header_.
+ZipArchiveReader::DataStatus ZipArchiveReader::DataStart(const CentralEntry& e, uint64_t* start,
+                                                         const uint8_t** small) {
+    constexpr uint64_t kSmallEntry = 60000;
+    int64_t signedAt = static_cast<int64_t>(e.localOffset) + shift_;
+    if (signedAt < 0 || static_cast<uint64_t>(signedAt) > fileSize_) return DataStatus::kBadData;
+    uint64_t at = static_cast<uint64_t>(signedAt);
+    uint64_t room = fileSize_ - at;
+    uint64_t guess = 30 + e.fullRawName.size() + e.extra.size() + e.compSize;
+    size_t want =
+        small && e.compSize <= kSmallEntry && guess <= room ? static_cast<size_t>(guess) : 30;
+    header_.resize(std::max<size_t>(want, 30));
+    const uint8_t* local = header_.data();
+    if (room < 30 || !ReadAt(at, header_.data(), want) || Get32(local) != kLocalSig)
         return DataStatus::kBadData;
-    uint64_t data = static_cast<uint64_t>(at) + 30 + Get16(local + 26) + Get16(local + 28);
+    uint64_t data = at + 30 + Get16(local + 26) + Get16(local + 28);
     if (data > fileSize_ || e.compSize > fileSize_ - data) return DataStatus::kBadData;
     *start = data;
+    if (small) *small = data + e.compSize <= at + want ? local + (data - at) : nullptr;
     return DataStatus::kOk;
 }
 
@@ -307,14 +442,24 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
                                                           const std::string& password,
                                                           const Sink* sink) {
     uint64_t pos;
-    if (DataStatus s = DataStart(e, &pos); s != DataStatus::kOk) return s;
+    const uint8_t* inBuffer = nullptr;
+    if (DataStatus s = DataStart(e, &pos, &inBuffer); s != DataStatus::kOk) return s;
     uint64_t remaining = e.compSize;
+    // Takes `n` bytes of the entry's data: from the buffer of the first read, else from disk.
+    auto take = [&](uint8_t* to, size_t n) {
+        if (inBuffer) {
+            std::memcpy(to, inBuffer, n);
+            inBuffer += n;
+            return true;
+        }
+        return ReadAt(pos, to, n);
+    };
 
     std::unique_ptr<TraditionalKeys> keys;
     if (e.IsEncrypted()) {
         if (password.empty()) return DataStatus::kBadPassword;
         uint8_t header[12];
-        if (remaining < 12 || !ReadAt(pos, header, 12)) return DataStatus::kBadData;
+        if (remaining < 12 || !take(header, 12)) return DataStatus::kBadData;
         keys = std::make_unique<TraditionalKeys>(password);
         keys->Decrypt(header, 12);
         // The last header byte repeats the CRC's top byte, or the time's high byte when the
@@ -336,7 +481,7 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
     uint64_t total = 0;
     auto fill = [&](size_t want, size_t* got) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(remaining, want));
-        if (!ReadAt(pos, in.data(), n)) return false;
+        if (!take(in.data(), n)) return false;
         if (keys) keys->Decrypt(in.data(), n);
         pos += n;
         remaining -= n;
@@ -358,8 +503,18 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
             if (DataStatus s = deliver(in.data(), n); s != DataStatus::kOk) return s;
         }
     } else {
-        z_stream zs{};
-        if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return DataStatus::kBadData;
+        if (!inflater_) {
+            inflater_ = new z_stream{};
+            if (inflateInit2(inflater_, -MAX_WBITS) != Z_OK) {
+                delete inflater_;
+                inflater_ = nullptr;
+                return DataStatus::kBadData;
+            }
+        } else if (inflateReset(inflater_) != Z_OK) {
+            return DataStatus::kBadData;
+        }
+        z_stream& zs = *inflater_;
+        zs.avail_in = 0;
         DataStatus status = DataStatus::kOk;
         for (;;) {
             if (zs.avail_in == 0 && remaining > 0) {
@@ -386,7 +541,6 @@ ZipArchiveReader::DataStatus ZipArchiveReader::ReadNative(const CentralEntry& e,
                 break;
             }
         }
-        inflateEnd(&zs);
         if (status != DataStatus::kOk) return status;
     }
     if (total != e.size || crc != e.crc) return DataStatus::kBadData;

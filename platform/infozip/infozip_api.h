@@ -150,6 +150,7 @@ typedef struct {
 #define PK_MEM 5      // out of memory
 #define PK_PARAM 10   // bad options
 #define PK_FIND 11    // no entry matched
+#define PK_BOMB 12    // entries overlap one another (a zip bomb): refused
 #define PK_NOZIP 9    // archive missing or not a zip archive
 #define PK_DISK 50    // write error
 #define IZ_CTRLC 80   // stopped by the service callback

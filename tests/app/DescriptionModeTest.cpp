@@ -267,6 +267,23 @@ TEST_F(DescriptionModeTest, HugeDescriptionsAreShownCutAndNotSaved) {
     EXPECT_EQ(UnzipEntry(home / "big.zip", "file_id.diz").size(), big.size());
 }
 
+// A description of zeros declared a gigabyte long shows nothing, counts as cut after the cap
+// (the rest is never decompressed) and cannot be saved over the entry.
+TEST_F(DescriptionModeTest, AZeroBombIsCutAndNotSaved) {
+    test::MakeZeroBomb(home / "zeros.zip", "file_id.diz", std::uint64_t(1) << 30);
+    const std::string before = ReadFile(home / "zeros.zip");
+    TMain& main = Start();
+    Click("zeros.zip");
+    EXPECT_TRUE(main.DescriptionCut());
+    EXPECT_EQ(Shown(), "");
+    EXPECT_EQ(main.Cornice->title(), "file_id.diz");
+    Type("y");
+    main.B_SaveClick();
+    EXPECT_EQ(questions.records.back().kind, "error");
+    EXPECT_TRUE(main.State().DescriptionEdited);
+    EXPECT_EQ(ReadFile(home / "zeros.zip"), before);
+}
+
 TEST_F(DescriptionModeTest, CustomNamesFormAndMenu) {
     WriteFile(programDir / "tavrin.ext", "file.nfo\r\n\r\n<filename>.txt\r\n");
     MakeZipWithPython(home / "MYFILE.ZIP", {{"MYFILE.txt", "custom found"}});

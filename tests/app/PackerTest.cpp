@@ -284,6 +284,74 @@ TEST_F(PackerTest, FailuresAreReported) {
     EXPECT_NE(questions.records[1].text.find("broken.zip"), std::string::npos);
 }
 
+// Two dropped files that would be stored under one name: nothing is packed and the page says
+// which, as zip refuses such a job.
+TEST_F(PackerTest, ARefusedJobNamesTheClashingFiles) {
+    std::filesystem::create_directories(home / "d1");
+    std::filesystem::create_directories(home / "d2");
+    WriteFile(home / "d1/notes.txt", "one");
+    WriteFile(home / "d2/notes.txt", "two");
+    TMain& main = Start();
+    main.b_zipmodeClick();
+    main.LeftPane->SetDirectory(home / "d1/");
+    DropOnPacker("notes.txt");
+    main.LeftPane->SetDirectory(home / "d2/");
+    DropOnPacker("notes.txt");
+    main.edtZipFileName->setText(QString::fromStdString(home / "both.zip"));
+    main.B_ZipThemClick();
+    ASSERT_EQ(questions.records.size(), 1u);
+    const std::string& text = questions.records[0].text;
+    EXPECT_NE(text.find("cannot repeat names in zip file"), std::string::npos) << text;
+    EXPECT_NE(text.find("notes.txt:\n    " + home / "d1/notes.txt\n    " + home / "d2/notes.txt"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(FileExists(home / "both.zip"));
+}
+
+// "Delete files from zip file" with the page's full paths deletes the entries those files
+// would have (exactly those), reports a name that matched nothing, and keeps an empty
+// archive when the last entry goes.
+TEST_F(PackerTest, DeletingEntriesTakesTheDroppedPaths) {
+    WriteFile(home / "a.txt", "alpha");
+    WriteFile(home / "b.txt", "beta");
+    WriteFile(home / "c.txt", "gamma");
+    TMain& main = Start();
+    main.b_zipmodeClick();
+    main.edtZipFileName->setText(QString::fromStdString(home / "d.zip"));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) DropOnPacker(name);
+    main.B_ZipThemClick();
+    ASSERT_TRUE(questions.records.empty());
+    while (main.ListaZip->count() > 0) {
+        main.ListaZip->setCurrentRow(0);
+        ASSERT_TRUE(main.ListaZipKeyDown(VK_DELETE));
+    }
+    ASSERT_TRUE(main.DroppedNames().empty());
+
+    main.FrmZipOpt->chDeleteEntries->setChecked(true);
+    main.FrmZipOpt->B_SetZipOpt->click();
+    DropOnPacker("b.txt");
+    main.B_ZipThemClick();
+    EXPECT_TRUE(questions.records.empty());
+    std::string names;
+    RunCommand("unzip -Z1 '" + home / "d.zip'", &names);
+    EXPECT_EQ(names, "a.txt\nc.txt\n");
+    EXPECT_TRUE(FileExists(home / "b.txt"));
+
+    main.B_ZipThemClick();  // b.txt is no entry any more
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_NE(questions.records[0].text.find("name not matched: " + home / "b.txt"),
+              std::string::npos);
+
+    DropOnPacker("a.txt");
+    DropOnPacker("c.txt");
+    main.ListaZip->setCurrentRow(0);
+    main.ListaZipKeyDown(VK_DELETE);  // b.txt off the list
+    main.B_ZipThemClick();
+    ASSERT_EQ(questions.records.size(), 2u);
+    EXPECT_NE(questions.records[1].text.find("the archive is kept, empty"), std::string::npos);
+    EXPECT_EQ(ReadFile(home / "d.zip").size(), 22u);
+}
+
 TEST_F(PackerTest, WaitWindowKeepsMovingWhileTheEngineWorks) {
     TMain& main = Start();
     TFrmWaitZip& wait = *main.FrmWaitZip;

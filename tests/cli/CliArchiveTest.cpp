@@ -58,6 +58,22 @@ TEST(CliArchive, ZipThenUnzipRoundTrip) {
     EXPECT_FALSE(FileExists(dir / "flat/two.txt"));
 }
 
+// A refused job prints the engine's reasons, as zip prints them.
+TEST(CliArchive, RefusedZipPrintsTheEngineMessages) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "d1");
+    std::filesystem::create_directories(dir / "d2");
+    WriteFile(dir / "d1/x.txt", "1");
+    WriteFile(dir / "d2/x.txt", "2");
+    std::string out;
+    EXPECT_EQ(
+        RunCommand(Cli("zip '" + dir / "x.zip' '" + dir / "d1/x.txt' '" + dir / "d2/x.txt'"), &out),
+        1);
+    EXPECT_NE(out.find("second full name: " + dir / "d2/x.txt"), std::string::npos) << out;
+    EXPECT_NE(out.find("cannot repeat names in zip file"), std::string::npos);
+    EXPECT_FALSE(FileExists(dir / "x.zip"));
+}
+
 TEST(CliArchive, ErrorsAndUsage) {
     TempDir dir;
     std::string out;

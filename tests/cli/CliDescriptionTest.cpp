@@ -33,6 +33,45 @@ TEST(CliDescription, DizPrintsTheCaptionAndTheBytes) {
     EXPECT_EQ(RunCommand(Cli("diz --choice bogus '" + dir / "Archive.zip'"), &out), 2);
 }
 
+// Long descriptions are printed whole (read again while printed); past the cap they are cut,
+// and a description of zeros a gigabyte long prints nothing after its header, quickly.
+TEST(CliDescription, DizStreamsLongDescriptionsAndCutsAtTheCap) {
+    TempDir dir;
+    std::string longText;
+    for (int i = 0; longText.size() < 300000; ++i) longText += "line " + std::to_string(i) + "\r\n";
+    MakeZipWithPython(dir / "long.zip", {{"file_id.diz", longText}});
+    std::string out;
+    EXPECT_EQ(RunCommand(Cli("diz '" + dir / "long.zip'"), &out), 0);
+    EXPECT_EQ(out, "name: file_id.diz\nfound: yes\n--\n" + longText);
+
+    test::MakeZeroBomb(dir / "zeros.zip", "readme.txt", std::uint64_t(1) << 30);
+    EXPECT_EQ(RunCommand(Cli("diz '" + dir / "zeros.zip'"), &out), 0);
+    EXPECT_EQ(out,
+              "name: readme.txt\nfound: yes\n--\n"
+              "tavrin-cli: the description is longer than 16 MB; only its start was "
+              "printed\n");
+}
+
+// diz-set learns the name from the names alone: a damaged FILE_ID.DIZ is still the
+// description it replaces (reading it would have failed and led to readme.txt).
+TEST(CliDescription, DizSetFindsTheNameWithoutReadingTheOldText) {
+    TempDir dir;
+    MakeZipWithPython(dir / "d.zip",
+                      {{"FILE_ID.DIZ", std::string(5000, 'D')}, {"readme.txt", "r"}});
+    std::string bytes = test::ReadFile(dir / "d.zip");
+    std::size_t at = bytes.find("PK\x03\x04");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 14] ^= 0x55;  // the local CRC; the central one is what counts
+    std::size_t central = bytes.find("PK\x01\x02");
+    bytes[central + 16] ^= 0x55;
+    WriteFile(dir / "d.zip", bytes);
+    std::string out;
+    ASSERT_EQ(RunCommand("printf new | " + Cli("diz-set '" + dir / "d.zip'"), &out), 0) << out;
+    EXPECT_EQ(test::UnzipNames(dir / "d.zip"), "file_id.diz\nreadme.txt\n");
+    EXPECT_EQ(test::UnzipEntry(dir / "d.zip", "file_id.diz"), "new");
+    EXPECT_EQ(test::UnzipEntry(dir / "d.zip", "readme.txt"), "r");
+}
+
 TEST(CliDescription, DizSetStoresLikeSaveInfo) {
     TempDir dir;
     MakeZipWithPython(dir / "Archive.zip", {{"Archive.txt", "old"}, {"keep.bin", "K"}});

@@ -2,6 +2,7 @@
 
 #include "description/Cp437.h"
 #include "description/CustomNames.h"
+#include "description/DescriptionCap.h"
 #include "description/DescriptionEmbed.h"
 #include "description/DescriptionLookup.h"
 #include "engine/EngineCallbacks.h"
@@ -42,12 +43,33 @@ TEST(Cp437, EveryByteSurvivesTheEditor) {
     EXPECT_EQ(EncodeCp437(DecodeCp437("a\rb\nc")), "a\r\nb\r\nc");  // breaks become CR LF
 }
 
+TEST(DescriptionCapTest, CountsWhatWasDecompressedNotWhatWasShown) {
+    DescriptionCap cap(100);
+    bool more = false;
+    EXPECT_EQ(cap.Fit(10, 40, &more), 10u);  // a piece with a NUL after its 10th byte
+    EXPECT_TRUE(more);
+    EXPECT_EQ(cap.Fit(0, 60, &more), 0u);  // all NUL: shows nothing, still counts
+    EXPECT_TRUE(more);
+    EXPECT_FALSE(cap.Cut());  // exactly the cap is no cut
+    EXPECT_EQ(cap.Fit(5, 5, &more), 0u);
+    EXPECT_FALSE(more);
+    EXPECT_TRUE(cap.Cut());
+    EXPECT_EQ(cap.Fit(5, 5, &more), 0u);  // and stays cut
+    EXPECT_FALSE(more);
+    cap.Reset();
+    EXPECT_FALSE(cap.Cut());
+    EXPECT_EQ(cap.Fit(80, 80, &more), 80u);
+    EXPECT_EQ(cap.Fit(30, 30, &more), 20u);  // the part that fits
+    EXPECT_FALSE(more);
+    EXPECT_TRUE(cap.Cut());
+}
+
 // Records the attempts of a lookup.
 class Recorder : public EngineOutput, public DescriptionTarget {
   public:
     Recorder() { SetEngineOutput(this); }
     ~Recorder() override { SetEngineOutput(nullptr); }
-    bool AppendDescription(const std::string& piece) override {
+    bool AppendDescription(const std::string& piece, std::size_t) override {
         text += piece;
         return true;
     }
@@ -100,6 +122,57 @@ TEST_F(LookupTest, AutomaticOrderMatchesWithoutCase) {
                                                         "x.nfo", "MYFILE.nfo", "file_id.diz"}));
     EXPECT_EQ(r.cornice, "file_id.diz");
     EXPECT_EQ(recorder.text, "");
+}
+
+// A description of zeros declared a gigabyte long: the engine stops once the cap is passed,
+// so no more than the cap and one piece is ever decompressed.
+TEST_F(LookupTest, AZeroBombIsCutAfterTheCap) {
+    test::MakeZeroBomb(dir / "zeros.zip", "FILE_ID.DIZ", std::uint64_t(1) << 30);
+    struct Capped : Recorder {
+        bool AppendDescription(const std::string& piece, std::size_t delivered) override {
+            decompressed += delivered;
+            bool more = true;
+            text.append(piece, 0, cap.Fit(piece.size(), delivered, &more));
+            return more;
+        }
+        void ClearDescription() override {
+            Recorder::ClearDescription();
+            cap.Reset();
+        }
+        DescriptionCap cap;
+        std::size_t decompressed = 0;
+    } capped;
+    LookupResult r = ViewInfo(unzip, dir / "zeros.zip", {LookupMode::Automatic, "all custom files"},
+                              {}, "all custom files", capped);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.cornice, "file_id.diz");
+    EXPECT_TRUE(capped.cap.Cut());
+    EXPECT_EQ(capped.text, "");
+    EXPECT_GT(capped.decompressed, kMaxDescriptionBytes);
+    EXPECT_LE(capped.decompressed, kMaxDescriptionBytes + (64u << 10));
+}
+
+// Finding the name without reading: the same order, nothing decompressed, a damaged entry
+// counts as there.
+TEST_F(LookupTest, FindingTheNameAsksOnlyForNames) {
+    MakeZipWithPython(dir / "Archive.zip", {{"Archive.txt", "own name"}, {"x.nfo", "nfo"}});
+    LookupResult r =
+        FindDescription(unzip, dir / "Archive.zip", {LookupMode::Automatic, "all custom files"}, {},
+                        "all custom files");
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.cornice, "Archive.txt");
+    EXPECT_EQ(recorder.text, "");  // nothing reached the description
+    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Custom, "all custom files"},
+                        {"none.txt", "X.NFO"}, "all custom files");
+    EXPECT_EQ(r.cornice, "X.NFO");
+    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Readme, ""}, {}, "x");
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.cornice, "readme.txt");
+    MakeZipWithPython(dir / "none.zip", {{"other.txt", "o"}});
+    r = FindDescription(unzip, dir / "none.zip", {LookupMode::Automatic, "all custom files"}, {},
+                        "all custom files");
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.cornice, "file_id.diz");
 }
 
 TEST_F(LookupTest, FixedAndCustomChoices) {

@@ -7,7 +7,8 @@ namespace {
 
 class RecordingOutput : public EngineOutput {
   public:
-    bool AppendDescription(const std::string& text) override {
+    bool AppendDescription(const std::string& text, std::size_t delivered) override {
+        deliveredTotal += delivered;
         description.push_back(text);
         return description.size() < 3;
     }
@@ -16,6 +17,7 @@ class RecordingOutput : public EngineOutput {
         names.push_back(name);
     }
     std::vector<std::string> description, lines, names;
+    std::size_t deliveredTotal = 0;
 };
 
 class EngineCallbacksTest : public ::testing::Test {
@@ -57,6 +59,7 @@ TEST_F(EngineCallbacksTest, PrintedTextReachesTheDescriptionOnlyWhileCaptured) {
     EXPECT_EQ(UnzipPrint(piece, sizeof piece - 1), int(sizeof piece - 1));
     ASSERT_EQ(output.description.size(), 1u);
     EXPECT_EQ(output.description[0], "first line\r\nsecond");  // up to the first NUL
+    EXPECT_EQ(output.deliveredTotal, sizeof piece - 1);        // all of it counts
     EXPECT_TRUE(output.lines.empty());
     // A description that takes no more answers -1, so the engine ends the entry.
     EXPECT_EQ(UnzipPrint(piece, 5), 5);

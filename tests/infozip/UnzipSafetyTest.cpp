@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "InfozipTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 using namespace iztest;
 
@@ -195,4 +196,140 @@ TEST(UnzipSafety, FailedEntryNeverReplacesAGoodFile) {
     EXPECT_EQ(WEXITSTATUS(childStatus), PK_DISK);
     EXPECT_EQ(ReadFile(dir / "target/keep.txt"), "good old file");
     EXPECT_EQ(Tree(dir / "target"), std::vector<std::string>{"keep.txt"});
+}
+
+// The overlap bomb: Debian's unzip writes the first entry and stops at the second with
+// "invalid zip file with overlapped components (possible zip bomb)" (exit 12); so do we, in
+// every mode that reads data in bulk. Listing and reading one named entry stay possible.
+TEST(UnzipSafety, OverlappedComponentsAreRefusedLikeDebianUnzip) {
+    TempDir dir;
+    tavrin::test::MakeOverlapBomb(dir / "bomb.zip", 50, 1 << 20);
+    ASSERT_LT(fs::file_size(dir / "bomb.zip"), 10000u);
+    int theirs = -1;
+    Shell(
+        "unzip -o -qq " + Quote(dir / "bomb.zip") + " -d " + Quote(dir / "theirs") + " 2>/dev/null",
+        &theirs);
+    EXPECT_EQ(theirs, PK_BOMB);
+    EXPECT_EQ(Tree(dir / "theirs"), std::vector<std::string>{"a0.txt"});
+
+    UnzipDriver unzip;
+    unzip.dcl.fQuiet = 0;
+    EXPECT_EQ(unzip.Run(dir / "bomb.zip", {}, {}, dir / "ours"), PK_BOMB);
+    EXPECT_EQ(Tree(dir / "ours"), std::vector<std::string>{"a0.txt"});
+    EXPECT_EQ(fs::file_size(dir / "ours/a0.txt"), 1u << 20);
+    EXPECT_NE(UnzipDriver::Joined().find(
+                  "error: invalid zip file with overlapped components (possible zip bomb)\n"),
+              std::string::npos);
+    // The plain names the unzip dialog sends, many at a time, take the same road.
+    std::vector<std::string> names;
+    for (int i = 49; i >= 0; --i) names.push_back("a" + std::to_string(i) + ".txt");
+    UnzipDriver byName;
+    byName.dcl.noflag = 1;
+    EXPECT_EQ(byName.Run(dir / "bomb.zip", names, {}, dir / "named"), PK_BOMB);
+    EXPECT_EQ(Tree(dir / "named"), std::vector<std::string>{"a0.txt"});
+
+    UnzipDriver test;
+    test.dcl.ntflag = 1;
+    EXPECT_EQ(test.Run(dir / "bomb.zip"), PK_BOMB);
+    UnzipDriver memory;
+    memory.dcl.ncflag = 1;
+    EXPECT_EQ(memory.Run(dir / "bomb.zip", {"*"}), PK_BOMB);
+    EXPECT_EQ(UnzipDriver::Joined().size(), 1u << 20);  // the first entry only
+    // One entry by its name reads as it does with `unzip -p`; the listing shows all.
+    UnzipDriver one;
+    one.dcl.ncflag = 1;
+    EXPECT_EQ(one.Run(dir / "bomb.zip", {"a7.txt"}), PK_OK);
+    EXPECT_EQ(UnzipDriver::Joined(), std::string(1 << 20, '\0'));
+    UnzipDriver list;
+    list.dcl.nvflag = 1;
+    EXPECT_EQ(list.Run(dir / "bomb.zip"), PK_OK);
+    EXPECT_EQ(UnzipDriver::State().listed.size(), 50u);
+}
+
+// Other overlaps: an entry whose data runs over the next entry's header, and an entry whose
+// data would lie in the central directory.
+TEST(UnzipSafety, EntriesReachingIntoOthersOrTheDirectoryAreRefused) {
+    TempDir dir;
+    MakeRawArchive(dir / "ok.zip",
+                   "('one.txt', b'1' * 100, 0o100644), ('two.txt', b'2' * 100, "
+                   "0o100644), ('three.txt', b'3' * 100, 0o100644)");
+    std::string good = ReadFile(dir / "ok.zip");
+    auto patch32 = [](std::string& bytes, size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    size_t central = good.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+
+    std::string stretched = good;  // one.txt's data claims 200 bytes: two.txt's header
+    patch32(stretched, 18, 200);
+    patch32(stretched, 22, 200);
+    patch32(stretched, central + 20, 200);
+    patch32(stretched, central + 24, 200);
+    WriteFile(dir / "stretched.zip", stretched);
+    int theirs = -1;
+    Shell("unzip -tqq " + Quote(dir / "stretched.zip") + " >/dev/null 2>&1", &theirs);
+    EXPECT_EQ(theirs, PK_BOMB);
+    UnzipDriver unzip;
+    EXPECT_EQ(unzip.Run(dir / "stretched.zip", {}, {}, dir / "t1"), PK_BOMB);
+    EXPECT_EQ(Tree(dir / "t1"), std::vector<std::string>{});  // one.txt failed its CRC
+
+    // three.txt's record points at the central directory as if it were a local header.
+    std::string intoDirectory = good;
+    size_t third =
+        intoDirectory.find("PK\x01\x02", intoDirectory.find("PK\x01\x02", central + 4) + 4);
+    ASSERT_NE(third, std::string::npos);
+    patch32(intoDirectory, third + 42, static_cast<uint32_t>(central));
+    WriteFile(dir / "intodir.zip", intoDirectory);
+    UnzipDriver again;
+    again.dcl.ntflag = 1;
+    EXPECT_EQ(again.Run(dir / "intodir.zip"), PK_BOMB);
+    UnzipDriver fine;
+    fine.dcl.ntflag = 1;
+    EXPECT_EQ(fine.Run(dir / "intodir.zip", {"one.txt", "two.txt"}), PK_OK);
+    // The untouched archive is no bomb.
+    UnzipDriver plain;
+    EXPECT_EQ(plain.Run(dir / "ok.zip", {}, {}, dir / "t2"), PK_OK);
+    EXPECT_EQ(Tree(dir / "t2"), (std::vector<std::string>{"one.txt", "three.txt", "two.txt"}));
+}
+
+// A new file is written under its final name at once; when its entry fails, nothing of it
+// stays.
+TEST(UnzipSafety, FailedNewFileLeavesNothingBehind) {
+    TempDir dir;
+    MakeRawArchive(dir / "c.zip",
+                   "('first.txt', b'fine', 0o100644), ('new.txt', b'X' * 4000, "
+                   "0o100644), ('last.txt', b'also fine', 0o100600)");
+    std::string bytes = ReadFile(dir / "c.zip");
+    size_t at = bytes.find(std::string(100, 'X'));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 50] = 'Y';
+    WriteFile(dir / "c.zip", bytes);
+    UnzipDriver unzip;
+    EXPECT_EQ(unzip.Run(dir / "c.zip", {}, {}, dir / "target"), PK_ERR);
+    EXPECT_EQ(Tree(dir / "target"), (std::vector<std::string>{"first.txt", "last.txt"}));
+    struct stat st;
+    ASSERT_EQ(stat((dir / "target/last.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A write failure half way through a large new file.
+    WriteFile(dir / "big", std::string(3 << 20, 'B'));
+    int status = -1;
+    Python("z = zipfile.ZipFile(" + Quote(dir / "big.zip") + ", 'w')\nz.write(" +
+               Quote(dir / "big") + ", 'big.bin')\nz.close()",
+           &status);
+    ASSERT_EQ(status, 0);
+    UnzipLib();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(unzip.Run(dir / "big.zip", {}, {}, dir / "fresh"));
+    }
+    int childStatus = 0;
+    waitpid(child, &childStatus, 0);
+    ASSERT_TRUE(WIFEXITED(childStatus));
+    EXPECT_EQ(WEXITSTATUS(childStatus), PK_DISK);
+    EXPECT_EQ(Tree(dir / "fresh"), std::vector<std::string>{});
 }

@@ -37,7 +37,7 @@ int RecordingUnzip(int count, char** names, int xcount, char**, LPDCL dcl, LPUSE
 
 class Collector : public EngineOutput {
   public:
-    bool AppendDescription(const std::string&) override { return true; }
+    bool AppendDescription(const std::string&, std::size_t) override { return true; }
     void AddListingLine(const std::string& line, const std::string& name) override {
         lines.push_back(line);
         names.push_back(name);
@@ -172,6 +172,81 @@ TEST_F(ArchiveJobsTest, StoredNamesWithWildcardCharactersExtractOnlyThemselves) 
     EXPECT_EQ(ReadFile(dir / "out/a[1].txt"), "bracket");
     EXPECT_EQ(ReadFile(dir / "out/*.txt"), "star");
     EXPECT_FALSE(FileExists(dir / "out/a1.txt"));
+}
+
+// The engine's warnings and errors come back with the job; the notice names them, one a line,
+// and says nothing for a job that went well silently or merely found nothing newer.
+TEST_F(ArchiveJobsTest, RefusedJobsComeBackWithTheEngineMessages) {
+    std::filesystem::create_directories(dir / "d1");
+    std::filesystem::create_directories(dir / "d2");
+    WriteFile(dir / "d1/x.txt", "one");
+    WriteFile(dir / "d2/x.txt", "two");
+    ZPOPT o = BuildZipOptions(ZipOptionBoxes{});  // "Do not add path" ticked
+    ASSERT_TRUE(engine.zip.ZpSetOptions(&o));
+    std::string messages;
+    EXPECT_EQ(
+        ZipFileList(engine.zip, dir / "x.zip", {dir / "d1/x.txt", dir / "d2/x.txt"}, {}, &messages),
+        ZE_PARMS);
+    EXPECT_FALSE(FileExists(dir / "x.zip"));
+    EXPECT_EQ(messages.find("adding"), std::string::npos);  // no progress lines
+    std::string notice = ZipJobNotice(dir / "x.zip", ZE_PARMS, messages);
+    EXPECT_EQ(notice, "Packing " + dir / "x.zip" +
+                          " failed: these files would be stored under one name, which an "
+                          "archive cannot hold (cannot repeat names in zip file). Nothing was "
+                          "packed.\n\nx.txt:\n    " +
+                          dir / "d1/x.txt" + "\n    " + dir / "d2/x.txt");
+    EXPECT_EQ(ZipEngineMessages(), "");  // handed over, not kept
+
+    EXPECT_EQ(ZipFileList(engine.zip, dir / "x.zip", {dir / "d1/x.txt"}, {}, &messages), ZE_OK);
+    EXPECT_EQ(messages, "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, messages), "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_NONE, ""), "");
+    EXPECT_EQ(ZipJobNotice(dir / "x.zip", ZE_OK, "zip warning: zip file empty\n"),
+              "Packing " + dir / "x.zip" +
+                  ": done.\n\nEvery entry was deleted; the archive is kept, empty.");
+    EXPECT_EQ(ZipJobNotice("a.zip", ZE_NONE,
+                           "zip warning: name not matched: /h/b.txt\n"
+                           "zip error: Nothing to do! (a.zip)\n"),
+              "Packing a.zip failed: there was nothing to do.\n\nname not matched: /h/b.txt\n"
+              "Nothing to do! (a.zip)");
+    std::string many;
+    for (int i = 0; i < 30; ++i)
+        many += "zip warning: name not matched: f" + std::to_string(i) + "\n";
+    notice = ZipJobNotice("a.zip", ZE_NONE, many);
+    EXPECT_NE(notice.find("failed: there was nothing to do."), std::string::npos);
+    EXPECT_NE(notice.find("f23\n... and 6 more"), std::string::npos);
+    EXPECT_EQ(notice.find("f24"), std::string::npos);
+}
+
+// "Unzip all" of an overlap bomb of 2,500 records: the first call writes the first entry and
+// is refused at the second; no further call is made and the refusal is what comes back.
+TEST_F(ArchiveJobsTest, AnOverlapBombEndsTheExtraction) {
+    test::MakeOverlapBomb(dir / "bomb.zip", 2500, 1 << 20);
+    ASSERT_EQ(Get_Contents(engine.unzip, table, dir / "bomb.zip"), PK_OK);
+    ASSERT_EQ(collector.names.size(), 2500u);
+    int calls = 0;
+    EngineCallRunner runner = [&](const std::function<void()>& call) { call(); };
+    UnZip32 counting;
+    static const UnZip32* real;
+    static int* seen;
+    real = &engine.unzip;
+    seen = &calls;
+    counting.Wiz_SingleEntryUnzip = [](int n, char** names, int xn, char** xnames, LPDCL dcl,
+                                       LPUSERFUNCTIONS uf) {
+        ++*seen;
+        return real->Wiz_SingleEntryUnzip(n, names, xn, xnames, dcl, uf);
+    };
+    ExtractionRequest request{dir / "bomb.zip", dir / "out", {}, true, collector.names, {}};
+    request.boxes.withPath = true;
+    std::vector<std::string> chosen;
+    EXPECT_EQ(UnZip_SelectedFiles(counting, table, request, chosen, runner), PK_BOMB);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(chosen.size(), 2500u);
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+        written.push_back(entry.path().filename().string());
+    EXPECT_EQ(written, std::vector<std::string>{"a0.txt"});
+    EXPECT_NE(UnzipResultText(PK_BOMB).find("overlapped components"), std::string::npos);
 }
 
 }  // namespace

@@ -156,6 +156,63 @@ void MakeZipWithPython(const std::string& archive,
         throw std::runtime_error("python could not make " + archive);
 }
 
+namespace {
+
+void RunPython(const std::string& script, const std::string& args, const std::string& what) {
+    TempDir scratch;
+    std::string file = scratch / "make.py";
+    WriteFile(file, script);
+    if (RunCommand("python3 '" + file + "' " + args) != 0)
+        throw std::runtime_error("python could not make " + what);
+}
+
+}  // namespace
+
+void MakeOverlapBomb(const std::string& archive, int count, std::size_t kernel) {
+    RunPython(R"(import struct, sys, zlib
+path, count, kernel = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+data = bytes(kernel)
+c = zlib.compressobj(9, zlib.DEFLATED, -15)
+packed = c.compress(data) + c.flush()
+crc = zlib.crc32(data)
+out = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 8, 0, 0x21, crc, len(packed), kernel,
+                  6, 0) + b'a0.txt' + packed
+cd = b''
+for i in range(count):
+    n = ('a%d.txt' % i).encode()
+    cd += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 20, 0, 8, 0, 0x21, crc,
+                      len(packed), kernel, len(n), 0, 0, 0, 0, 0o100644 << 16, 0) + n
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, count, count, len(cd), len(out), 0)
+open(path, 'wb').write(out + cd + end)
+)",
+              "'" + archive + "' " + std::to_string(count) + " " + std::to_string(kernel), archive);
+}
+
+void MakeZeroBomb(const std::string& archive, const std::string& name, std::uint64_t declared) {
+    // After a full flush the deflater starts afresh, so every further MiB of zeros packs to
+    // the same bytes: the stream is built by repeating them.
+    RunPython(R"(import struct, sys, zlib
+path, name, size = sys.argv[1], sys.argv[2].encode(), int(sys.argv[3])
+mib = bytes(1 << 20)
+c = zlib.compressobj(9, zlib.DEFLATED, -15)
+first = c.compress(mib) + c.flush(zlib.Z_FULL_FLUSH)
+again = c.compress(mib) + c.flush(zlib.Z_FULL_FLUSH)
+assert c.compress(mib) + c.flush(zlib.Z_FULL_FLUSH) == again
+count = size >> 20
+packed = first + again * (count - 1) + c.flush()
+crc = 0
+for _ in range(count):
+    crc = zlib.crc32(mib, crc)
+out = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 8, 0, 0x21, crc, len(packed), size,
+                  len(name), 0) + name + packed
+cd = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 20, 0, 8, 0, 0x21, crc,
+                 len(packed), size, len(name), 0, 0, 0, 0, 0o100644 << 16, 0) + name
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 1, 1, len(cd), len(out), 0)
+open(path, 'wb').write(out + cd + end)
+)",
+              "'" + archive + "' '" + name + "' " + std::to_string(declared), archive);
+}
+
 WorkingFolder::WorkingFolder(const std::string& folder) {
     char buffer[4096];
     previous_ = getcwd(buffer, sizeof buffer) ? buffer : "/";

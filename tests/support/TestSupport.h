@@ -2,6 +2,8 @@
 // user-question interface.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -37,6 +39,14 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 // 2002-03-07 14:05 unless given as "name@YYYY-MM-DD-HH-MM".
 void MakeZipWithPython(const std::string& archive,
                        const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Hostile archives, written byte by byte with Python:
+// - the overlap bomb: `count` directory records (a0.txt, a1.txt, ...) that all point at one
+//   local header whose data is `kernel` zero bytes deflated;
+// - the zero bomb: one entry `name` of `declared` zero bytes (a multiple of 1 MiB, below
+//   4 GiB), deflated to about a thousandth of that.
+void MakeOverlapBomb(const std::string& archive, int count, std::size_t kernel);
+void MakeZeroBomb(const std::string& archive, const std::string& name, std::uint64_t declared);
 
 // Encodes `seconds` of sine tones (channel c at 440 * (c + 1) Hz, 16-bit) with LAME and the
 // given options into dir/name.mp3 and returns its path; "" and a test failure when it cannot.

@@ -1,11 +1,9 @@
 #include "description/CustomNames.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
+
+#include "platform/fileio/SafeReplace.h"
 
 namespace tavrin {
 
@@ -20,18 +18,13 @@ std::vector<std::string> ReadCustoms(const std::string& path) {
 }
 
 bool WriteCustoms(const std::string& path, const std::vector<std::string>& names) {
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
     std::string text;
     for (const std::string& name : names)
         if (!name.empty()) text += name + "\r\n";
-    bool ok = write(fd, text.data(), text.size()) == ssize_t(text.size());
-    ok = fsync(fd) == 0 && ok;
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok;
+    // A link's target is written; the file keeps its owner, group, mode and links.
+    fileio::SafeReplace replace(path);
+    return replace.Create() && fileio::WriteAllAt(replace.Fd(), text.data(), text.size(), 0) &&
+           replace.Commit();
 }
 
 bool AddCustomName(std::vector<std::string>& names, const std::string& text) {

@@ -11,8 +11,9 @@ inline constexpr const char* kCustomNamesFileName = "tavrin.ext";
 
 // The non-empty lines of the file, whole (not trimmed); a missing file gives no names.
 std::vector<std::string> ReadCustoms(const std::string& path);
-// Writes every non-empty name, one per line; the file is replaced atomically. False when it
-// cannot be written (the old file then stays).
+// Writes every non-empty name, one per line; the file is replaced safely (a link's target is
+// written, owner, group, mode and links stay; see fileio::SafeReplace). False when it cannot
+// be written (the old file then stays).
 bool WriteCustoms(const std::string& path, const std::vector<std::string>& names);
 // "&Add>>": adds the text unless the list holds it already (exact comparison). True when added.
 bool AddCustomName(std::vector<std::string>& names, const std::string& text);

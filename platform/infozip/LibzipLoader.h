@@ -14,7 +14,11 @@ namespace izcommon {
     X(zip_dir_add)                      \
     X(zip_discard)                      \
     X(zip_error_code_zip)               \
+    X(zip_error_fini)                   \
+    X(zip_error_init)                   \
+    X(zip_error_set)                    \
     X(zip_error_strerror)               \
+    X(zip_error_to_data)                \
     X(zip_fclose)                       \
     X(zip_file_add)                     \
     X(zip_file_extra_field_delete)      \
@@ -30,12 +34,16 @@ namespace izcommon {
     X(zip_get_name)                     \
     X(zip_get_num_entries)              \
     X(zip_open)                         \
+    X(zip_open_from_source)             \
     X(zip_set_archive_comment)          \
     X(zip_set_file_compression)         \
     X(zip_source_file)                  \
     X(zip_source_free)                  \
     X(zip_source_function)              \
+    X(zip_source_function_create)       \
+    X(zip_source_seek_compute_offset)   \
     X(zip_stat_index)                   \
+    X(zip_stat_init)                    \
     X(zip_strerror)
 
 struct LibzipApi {

@@ -3,12 +3,13 @@
 // A job runs in stages: the named files are gathered (folders walked, links to folders
 // followed without looping), refused as a whole when two of them would get one entry name,
 // planned against the archive's entries, deflated ahead (ZipPrepare: a file that does not get
-// smaller is stored), handed to libzip, and written. All writing happens in zip_close, which
-// builds the new archive in a temporary file beside the old one and renames it over it; on
-// any failure the changes are discarded, so the old archive stays byte-identical and no
-// temporary file is left behind. With a temporary folder the same is done on a copy there,
-// which is then moved over the original. An archive left without entries is kept as an
-// empty archive, as zip keeps it.
+// smaller is stored), handed to libzip, and written. All writing happens in zip_close, through
+// ArchiveFile: the new archive is built in a temporary file beside the old one (or in the
+// temporary folder first) and takes its place as fileio::SafeReplace puts it there: a link's
+// target is written, an archive the user may not write is refused, owner, group, mode and
+// hard links stay, and the new archive is on disk before and after the rename. On any failure
+// the changes are discarded, so the old archive stays byte-identical and no temporary file is
+// left behind. An archive left without entries is kept as an empty archive, as zip keeps it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,10 +25,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ArchiveFile.h"
 #include "LibzipLoader.h"
 #include "ZipNames.h"
 #include "ZipPrepare.h"
 #include "infozip_api.h"
+#include "platform/fileio/SafeReplace.h"
 
 #define IZ_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -68,49 +71,9 @@ std::string Dirname(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string Basename(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool IsFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Creates a new empty file "<dir>/<prefix><random>"; -1 on failure.
-int MakeTempFile(const std::string& dir, const std::string& prefix, std::string* path) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *path = dir + "/" + prefix + izcommon::RandomToken(6);
-        int fd = open(path->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-bool CopyInto(const std::string& from, int to) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    std::vector<char> buffer(1 << 16);
-    bool ok = true;
-    for (;;) {
-        ssize_t n = read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(to, buffer.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            done += w;
-        }
-        if (!ok) break;
-    }
-    close(in);
-    return ok;
 }
 
 ulg Saturate(off_t value) {
@@ -127,9 +90,7 @@ class Archiver {
           root_(std::move(root)),
           tempDir_(std::move(temp)) {}
     ~Archiver() {
-        if (za_) izcommon::Libzip()->zip_discard(za_);
-        if (!tempCopy_.empty()) unlink(tempCopy_.c_str());
-        if (!tempFolder_.empty()) rmdir(tempFolder_.c_str());
+        if (za_) izcommon::Libzip()->zip_discard(za_);  // before file_, which its source uses
     }
 
     int Run(const ZCL& names);
@@ -196,7 +157,7 @@ class Archiver {
     void AskComment();
     int Finish();
     int CloseError();
-    int MoveIntoPlace();
+    int CannotWrite(int result, const std::string& cause);
     int WriteEmptyArchive();
     void SetLatestTime();
     void RemoveSources();
@@ -209,8 +170,7 @@ class Archiver {
     std::string archive_;
     bool exists_ = false;
     struct stat archiveStat_ {};
-    std::string tempFolder_, tempCopy_;
-    struct stat tempStat_ {};
+    std::unique_ptr<izcommon::ArchiveFile> file_;  // what libzip reads and writes
     zip_t* za_ = nullptr;
     std::unique_ptr<izcommon::Spool> spool_;                 // the deflated data of the job
     std::unordered_map<std::string, zip_uint64_t> entries_;  // case-folded raw name -> index
@@ -242,8 +202,7 @@ int Archiver::Run(const ZCL& names) {
         }
         exists_ = true;
     } else if (errno != ENOENT || !IsFolder(Dirname(archive_))) {
-        Warn("cannot create " + archive_);
-        return ZE_CREAT;
+        return CannotWrite(ZE_CREAT, tavrin::fileio::ErrorText(errno));
     }
     if (!exists_ && opt_.fDeleteEntries) {
         Warn(archive_ + " not found or empty");
@@ -262,6 +221,7 @@ int Archiver::Run(const ZCL& names) {
         ReadEntries();
         std::vector<Planned> plan;
         if (int error = Plan(&plan); error != ZE_OK) return error;
+        if (!plan.empty() && !file_->MayWrite()) return CannotWrite(ZE_CREAT, file_->Error());
         if (int error = Prepare(&plan); error != ZE_OK) return error;
         if (int error = Stage(plan); error != ZE_OK) return error;
     }
@@ -278,39 +238,31 @@ int Archiver::Run(const ZCL& names) {
 }
 
 int Archiver::OpenArchive() {
-    std::string work = archive_;
-    if (!tempDir_.empty() && IsFolder(tempDir_)) {
-        // A private folder there holds the copy, so its name cannot clash with anything.
-        std::string pattern = tempDir_ + "/tvzXXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            Warn("cannot create a temporary file in " + tempDir_);
-            return ZE_TEMP;
-        }
-        tempFolder_ = pattern;
-        tempCopy_ = tempFolder_ + "/" + Basename(archive_);
-        if (exists_) {
-            int fd = open(tempCopy_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            bool ok = fd >= 0 && CopyInto(archive_, fd) && fstat(fd, &tempStat_) == 0;
-            if (fd >= 0 && close(fd) != 0) ok = false;
-            if (!ok) {
-                Warn("cannot copy " + archive_ + " to " + tempDir_);
-                return ZE_TEMP;
-            }
-        }
-        work = tempCopy_;
+    file_ = std::make_unique<izcommon::ArchiveFile>(
+        archive_, !tempDir_.empty() && IsFolder(tempDir_) ? tempDir_ : std::string());
+    if (!file_->Open()) {
+        Warn("cannot open " + archive_ + ": " + file_->Error());
+        return ZE_CREAT;
     }
-    int error = 0;
+    const izcommon::LibzipApi& zip = *izcommon::Libzip();
+    zip_error_t error;
+    zip.zip_error_init(&error);
+    zip_source_t* source = file_->MakeSource(&error);
     // An empty file holds nothing to lose: it becomes a new archive, as with a missing one.
-    bool fresh = !exists_ || archiveStat_.st_size == 0;
-    za_ = izcommon::Libzip()->zip_open(work.c_str(), fresh ? ZIP_CREATE | ZIP_TRUNCATE : 0, &error);
+    const bool fresh = !exists_ || archiveStat_.st_size == 0;
+    if (source)
+        za_ = zip.zip_open_from_source(source, fresh ? ZIP_CREATE | ZIP_TRUNCATE : 0, &error);
+    const int code = zip.zip_error_code_zip(&error);
+    zip.zip_error_fini(&error);
     if (za_) return ZE_OK;
-    switch (error) {
+    if (source) zip.zip_source_free(source);
+    switch (code) {
         case ZIP_ER_MEMORY:
             return ZE_MEM;
         case ZIP_ER_OPEN:
         case ZIP_ER_READ:
         case ZIP_ER_SEEK:
-            Warn("cannot open " + archive_);
+            Warn("cannot open " + archive_ + (file_->Error().empty() ? "" : ": " + file_->Error()));
             return ZE_CREAT;
         default:
             Warn(archive_ + " is not a zip archive or is damaged");
@@ -319,9 +271,7 @@ int Archiver::OpenArchive() {
 }
 
 bool Archiver::IsArchiveItself(const struct stat& st) const {
-    return (exists_ && st.st_dev == archiveStat_.st_dev && st.st_ino == archiveStat_.st_ino) ||
-           (!tempCopy_.empty() && exists_ && st.st_dev == tempStat_.st_dev &&
-            st.st_ino == tempStat_.st_ino);
+    return exists_ && st.st_dev == archiveStat_.st_dev && st.st_ino == archiveStat_.st_ino;
 }
 
 void Archiver::Gather(const std::string& given) {
@@ -728,9 +678,22 @@ void Archiver::AskComment() {
         changed_ = true;
 }
 
+// The archive cannot be written: the system's reason, then what could not be done, as zip
+// says them.
+int Archiver::CannotWrite(int result, const std::string& cause) {
+    Print("zip I/O error: " + cause + "\n");
+    Print(result == ZE_WRITE ? "zip error: Output file write failure (write error on zip file)\n"
+                             : "zip error: Could not create output file (" + archive_ + ")\n");
+    return result;
+}
+
 int Archiver::CloseError() {
     zip_error_t* error = izcommon::Libzip()->zip_get_error(za_);
     int code = izcommon::Libzip()->zip_error_code_zip(error);
+    if (!file_->Error().empty()) {
+        if (code == ZIP_ER_TMPOPEN) return CannotWrite(ZE_CREAT, file_->Error());
+        if (code == ZIP_ER_WRITE) return CannotWrite(ZE_WRITE, file_->Error());
+    }
     Print(std::string("zip error: ") + izcommon::Libzip()->zip_error_strerror(error) + "\n");
     switch (code) {
         case ZIP_ER_TMPOPEN:
@@ -757,6 +720,8 @@ int Archiver::CloseError() {
 }
 
 int Archiver::Finish() {
+    // Refused before anything is written, as zip refuses it.
+    if (!file_->MayWrite()) return CannotWrite(ZE_CREAT, file_->Error());
     if (survivors_ == 0) {
         // libzip would remove the file; zip keeps an empty archive and says so.
         if (int error = WriteEmptyArchive(); error != ZE_OK) return error;
@@ -765,46 +730,14 @@ int Archiver::Finish() {
         if (izcommon::Libzip()->zip_close(za_) != 0)
             return CloseError();  // the destructor discards the changes
         za_ = nullptr;
-        if (!tempCopy_.empty()) {
-            if (int error = MoveIntoPlace(); error != ZE_OK) return error;
-        }
     }
     if (opt_.fLatestTime) SetLatestTime();
     if (opt_.fMove) RemoveSources();
     return openFailed_ ? ZE_OPEN : ZE_OK;
 }
 
-// Moves the archive built in the temporary folder over the original.
-int Archiver::MoveIntoPlace() {
-    mode_t mode = exists_ ? (archiveStat_.st_mode & 07777) : (0666 & ~izcommon::CurrentUmask());
-    chmod(tempCopy_.c_str(), mode);
-    if (rename(tempCopy_.c_str(), archive_.c_str()) == 0) {
-        tempCopy_.clear();
-        return ZE_OK;
-    }
-    if (errno != EXDEV) {
-        Warn("cannot replace " + archive_);
-        return ZE_WRITE;
-    }
-    // Another file system: copy beside the archive first, so the last step is a rename.
-    std::string beside;
-    int fd = MakeTempFile(Dirname(archive_), "." + Basename(archive_) + ".tv", &beside);
-    if (fd < 0) {
-        Warn("cannot create a temporary file beside " + archive_);
-        return ZE_TEMP;
-    }
-    bool ok = CopyInto(tempCopy_, fd) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (!ok || rename(beside.c_str(), archive_.c_str()) != 0) {
-        unlink(beside.c_str());
-        Warn("cannot replace " + archive_);
-        return ZE_WRITE;
-    }
-    return ZE_OK;  // the destructor removes the copy in the temporary folder
-}
-
-// An archive without entries: the 22-byte end record (and the archive's comment), written
-// beside the archive and renamed over it.
+// An archive without entries: the 22-byte end record (and the archive's comment), put in
+// place of the archive safely.
 int Archiver::WriteEmptyArchive() {
     std::string record("PK\x05\x06", 4);
     record.append(16, '\0');
@@ -816,20 +749,12 @@ int Archiver::WriteEmptyArchive() {
     if (length > 0) record.append(comment, static_cast<size_t>(length));
     izcommon::Libzip()->zip_discard(za_);
     za_ = nullptr;
-    mode_t mode = exists_ ? (archiveStat_.st_mode & 07777) : (0666 & ~izcommon::CurrentUmask());
-    std::string beside;
-    int fd = MakeTempFile(Dirname(archive_), "." + Basename(archive_) + ".tv", &beside);
-    if (fd < 0) {
-        Warn("cannot create a temporary file beside " + archive_);
-        return ZE_TEMP;
-    }
-    bool ok = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size()) &&
-              fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (!ok || rename(beside.c_str(), archive_.c_str()) != 0) {
-        unlink(beside.c_str());
-        Warn("cannot replace " + archive_);
-        return ZE_WRITE;
+    tavrin::fileio::SafeReplace replace(archive_);
+    if (!replace.Create() ||
+        !tavrin::fileio::WriteAllAt(replace.Fd(), record.data(), record.size(), 0) ||
+        !replace.Commit()) {
+        return CannotWrite(
+            ZE_CREAT, replace.Error().empty() ? tavrin::fileio::ErrorText(errno) : replace.Error());
     }
     return ZE_OK;
 }

@@ -11,6 +11,7 @@
 
 #include "LibzipLoader.h"
 #include "ZipNames.h"
+#include "platform/fileio/SafeReplace.h"
 
 namespace izcommon {
 
@@ -34,16 +35,11 @@ bool Spool::Append(const uint8_t* data, size_t length) {
             continue;
         }
         if (fd_ < 0) {
-            fd_ = open(folder_.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
-            if (fd_ < 0) {  // no unnamed files here: a named one, removed at once
-                std::string path = folder_ + "/.tvspool" + RandomToken(8);
-                fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-                if (fd_ >= 0) unlink(path.c_str());
-            }
-            if (fd_ < 0) {
-                error_ = "cannot create a temporary file in " + folder_ + ": " + strerror(errno);
-                return false;
-            }
+            // Unnamed: it goes with the job, also when the job is killed.
+            tavrin::fileio::FileHandle file =
+                tavrin::fileio::CreateScratchFile(folder_, "spool", &error_);
+            if (!file.IsOpen()) return false;
+            fd_ = file.Release();
         }
         off_t at = static_cast<off_t>(size_ - budget_);
         ssize_t n = pwrite(fd_, data, length, at);

@@ -74,7 +74,7 @@ bool ListArchive(Engine& engine, const std::string& archive, ListingCollector& c
     SetEngineOutput(previous);
     // An archive without entries lists nothing and is no failure.
     if (result != PK_OK && result != PK_WARN && result != PK_FIND) {
-        Error("cannot list " + archive + " (engine result " + std::to_string(result) + ")");
+        Error("cannot list " + archive + ": " + UnzipResultText(result));
         return false;
     }
     return true;
@@ -130,7 +130,7 @@ int CmdZip(const Args& args) {
     int result = ZipFileList(engine.zip, plain[0], names, {}, &messages);
     std::cerr << messages;  // the engine's warnings and errors, as zip prints them
     if (result != ZE_OK) {
-        Error("packing " + plain[0] + " failed (engine result " + std::to_string(result) + ")");
+        Error("packing " + plain[0] + " failed: " + ZipResultText(result));
         return kExitFailed;
     }
     return kExitOk;
@@ -177,8 +177,7 @@ int CmdUnzip(const Args& args) {
     std::vector<std::string> extracted;
     int result = UnZip_SelectedFiles(engine.unzip, table, request, extracted);
     if (result != PK_OK) {
-        Error("extracting from " + request.archive + " failed (engine result " +
-              std::to_string(result) + ")");
+        Error("extracting from " + request.archive + " failed: " + UnzipResultText(result));
         return kExitFailed;
     }
     return kExitOk;

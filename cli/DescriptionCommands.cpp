@@ -10,6 +10,7 @@
 #include "description/DescriptionLookup.h"
 #include "engine/Engine.h"
 #include "engine/EngineCallbacks.h"
+#include "packer/ArchiveJobs.h"
 
 namespace tavrin::cli {
 
@@ -186,8 +187,9 @@ int CmdDizSet(const Args& args) {
             Error(outcome.error);
             return kExitFailed;
         case EmbedOutcome::kArchiveFailed:
-            Error("cannot write the description into " + plain[0] + " (engine result " +
-                  std::to_string(outcome.engineResult) + ")");
+            std::cerr << outcome.engineMessages;  // as zip prints them
+            Error("cannot write the description into " + plain[0] + ": " +
+                  ZipResultText(outcome.engineResult));
             return kExitFailed;
     }
     return kExitFailed;

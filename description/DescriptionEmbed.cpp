@@ -1,44 +1,15 @@
 #include "description/DescriptionEmbed.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 
 #include "engine/EngineCallbacks.h"
+#include "packer/ArchiveJobs.h"
 #include "packer/ZipOptions.h"
+#include "platform/fileio/PrivateFolder.h"
 
 namespace tavrin {
 
 namespace {
-
-// A folder of our own under the system temporary folder, removed with its contents.
-class PrivateFolder {
-  public:
-    PrivateFolder() {
-        std::error_code ec;
-        std::string base = std::filesystem::temp_directory_path(ec).string();
-        if (ec || base.empty()) base = "/tmp";
-        std::string pattern = base + "/tavrin-diz-XXXXXX";
-        if (mkdtemp(pattern.data()))
-            path_ = pattern;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-    const std::string& Error() const { return error_; }
-
-  private:
-    std::string path_;
-    std::string error_;
-};
 
 // The file name the description is stored under: the name's last part (the engine stores
 // bare names only).
@@ -62,10 +33,11 @@ ZPOPT EmbedOptions(const std::string& levelText) {
 EmbedOutcome Embed(const Zip32& zip, const std::string& archive, const std::string& descriptionName,
                    const std::string& text, const std::string& levelText) {
     EmbedOutcome outcome;
-    PrivateFolder folder;
+    // Named "tavrin-diz-XXXXXX"; one a killed save left behind goes with the next save.
+    fileio::PrivateFolder folder("diz");
     if (folder.Path().empty()) {
         outcome.kind = EmbedOutcome::kTempFailed;
-        outcome.error = "Cannot create a temporary folder: " + folder.Error();
+        outcome.error = folder.Error();
         return outcome;
     }
     std::string temporary = folder.Path() + "/" + BareName(descriptionName);
@@ -88,8 +60,14 @@ EmbedOutcome Embed(const Zip32& zip, const std::string& archive, const std::stri
     std::string archiveBuffer = archive;
     char* names[] = {temporary.data()};
     ZCL zcl{1, archiveBuffer.data(), names};
+    ZipEngineMessages().clear();
     outcome.engineResult = zip.ZpArchive(zcl);
-    if (outcome.engineResult != ZE_OK) outcome.kind = EmbedOutcome::kArchiveFailed;
+    if (outcome.engineResult != ZE_OK) {
+        outcome.kind = EmbedOutcome::kArchiveFailed;
+        outcome.engineMessages = ZipEngineMessages();
+        outcome.error = ZipFailureText(outcome.engineResult, outcome.engineMessages);
+    }
+    ZipEngineMessages().clear();
     return outcome;
 }
 

@@ -14,11 +14,14 @@ struct EmbedOutcome {
         kStored,          // the archive holds the new text
         kTempFailed,      // the temporary file could not be written; nothing reached the archive
         kOptionsRefused,  // the engine refused the option record ("Error setting Zip Options")
-        kArchiveFailed,   // the engine could not write the archive (engineResult says why)
+        kArchiveFailed,   // the engine could not write the archive
     };
     Kind kind = kStored;
     int engineResult = 0;
-    std::string error;  // the reason, for kTempFailed
+    // The reason, for kTempFailed and kArchiveFailed (for the latter the engine's messages
+    // without their labels, such as "Permission denied", or what its result means).
+    std::string error;
+    std::string engineMessages;  // kArchiveFailed: the engine's messages as it printed them
 };
 
 // The option record of the embedding: zero except fExtra, fJunkDir and fGrow TRUE and the

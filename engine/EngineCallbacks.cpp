@@ -30,7 +30,7 @@ int ZipPrint(char* text, ulg length) {
     if (text) {
         std::string piece(text, length);
         if (piece.rfind("zip warning:", 0) == 0 || piece.rfind("zip error:", 0) == 0 ||
-            piece.rfind("\tzip warning:", 0) == 0)
+            piece.rfind("zip I/O error:", 0) == 0 || piece.rfind("\tzip warning:", 0) == 0)
             ZipEngineMessages() += piece;
     }
     return static_cast<int>(length);

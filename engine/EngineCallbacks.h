@@ -33,7 +33,8 @@ class EngineOutput {
 void SetEngineOutput(EngineOutput* output);
 EngineOutput* CurrentEngineOutput();
 
-// The zip engine's warnings and errors ("zip warning: ...", "zip error: ...") since it was
+// The zip engine's warnings and errors ("zip warning: ...", "zip error: ...", and "zip I/O
+// error: ..." with the system's reason) since it was
 // last cleared, one message after another; its progress lines are not kept. The packer page
 // and the companion tool show them when a job was refused or has something to say.
 std::string& ZipEngineMessages();

@@ -111,7 +111,7 @@ std::vector<std::vector<std::string>> EngineMessages(const std::string& text) {
         if (first == std::string::npos) continue;
         line = line.substr(first);
         bool opens = false;
-        for (const char* prefix : {"zip warning:", "zip error:"}) {
+        for (const char* prefix : {"zip warning:", "zip error:", "zip I/O error:"}) {
             if (line.rfind(prefix, 0) != 0) continue;
             std::size_t rest = line.find_first_not_of(' ', std::strlen(prefix));
             line = rest == std::string::npos ? std::string() : line.substr(rest);
@@ -130,6 +130,14 @@ std::string After(const std::string& line, const std::string& label) {
 }
 
 }  // namespace
+
+std::string ZipFailureText(int result, const std::string& messages) {
+    std::string text;
+    for (const auto& item : EngineMessages(messages))
+        for (const std::string& line : item)
+            if (!line.empty()) text += (text.empty() ? "" : "\n") + line;
+    return text.empty() ? ZipResultText(result) : text;
+}
 
 std::string ZipJobNotice(const std::string& archive, int result, const std::string& messages) {
     if (messages.empty() && (result == ZE_OK || result == ZE_NONE)) return {};

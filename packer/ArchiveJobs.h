@@ -73,6 +73,10 @@ int UnZip_SelectedFiles(const UnZip32& unzip, USERFUNCTIONS& table,
 
 // What an engine result means, for the message shown when packing or extracting failed.
 std::string ZipResultText(int result);
+// Why a zip job failed: the engine's messages one a line without their "zip error:" labels
+// ("Permission denied\nCould not create output file (a.zip)"), or what its result means when
+// the engine said nothing.
+std::string ZipFailureText(int result, const std::string& messages);
 std::string UnzipResultText(int result);
 
 }  // namespace tavrin

@@ -205,8 +205,8 @@ bool TMain::EmbedDescription(const std::string& archive) {
             questions_.ShowError(outcome.error);
             return false;
         case EmbedOutcome::kArchiveFailed:
-            questions_.ShowError("The description could not be written into " + archive +
-                                 " (engine result " + std::to_string(outcome.engineResult) + ")");
+            questions_.ShowError("The description could not be written into " + archive + ":\n" +
+                                 outcome.error);
             return false;
     }
     return false;

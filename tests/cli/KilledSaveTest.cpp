@@ -89,5 +89,39 @@ TEST_F(KilledSave, AnMp3IsWhollyOldOrWhollyNew) {
               std::vector<std::string>{});
 }
 
+TEST_F(KilledSave, AnArchiveIsWhollyOldOrWhollyNew) {
+    TempDir temp;  // the system's temporary folder of the saves
+    std::string big(std::size_t{16} << 20, '\0');
+    for (char& c : big) c = static_cast<char>(random());
+    WriteFile(dir / "big.bin", big);
+    WriteFile(dir / "text", "the new description\r\n");
+    const std::string file = dir / "big.zip";
+    ASSERT_EQ(test::RunCommand("cd '" + dir.Path() + "' && zip -q -0 big.zip big.bin"), 0);
+    fs::remove(dir / "big.bin");
+    const std::string old = ReadFile(file);
+    const std::vector<std::string> save = {"/bin/sh", "-c",
+                                           "TMPDIR='" + temp.Path() + "' exec '" + kCli +
+                                               "' diz-set '" + file + "' < '" + dir / "text" + "'"};
+    const double wholeSave = SecondsOf(save);
+    ASSERT_EQ(test::UnzipEntry(file, "file_id.diz"), "the new description\r\n");
+    WriteFile(file, old);
+
+    KillRepeatedly(
+        save, wholeSave,
+        [&] {
+            const std::string now = ReadFile(file);
+            if (now == old) return;
+            EXPECT_EQ(test::RunCommand("unzip -tqq '" + file + "' >/dev/null 2>&1"), 0)
+                << "a damaged archive of " << now.size() << " bytes";
+            EXPECT_EQ(test::UnzipEntry(file, "file_id.diz"), "the new description\r\n");
+            EXPECT_EQ(test::UnzipNames(file), "big.bin\nfile_id.diz\n");
+        },
+        [&] { WriteFile(file, old); });
+    SecondsOf(save);
+    EXPECT_EQ(test::UnzipEntry(file, "file_id.diz"), "the new description\r\n");
+    EXPECT_EQ(Others(dir, {"big.zip", "text"}), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_empty(temp.Path()));
+}
+
 }  // namespace
 }  // namespace tavrin

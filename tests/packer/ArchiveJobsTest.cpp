@@ -216,6 +216,16 @@ TEST_F(ArchiveJobsTest, RefusedJobsComeBackWithTheEngineMessages) {
     EXPECT_NE(notice.find("failed: there was nothing to do."), std::string::npos);
     EXPECT_NE(notice.find("f23\n... and 6 more"), std::string::npos);
     EXPECT_EQ(notice.find("f24"), std::string::npos);
+
+    // An archive that cannot be written: the system's reason comes first, as zip gives it.
+    const std::string refused =
+        "zip I/O error: Permission denied\nzip error: Could not create output file (a.zip)\n";
+    EXPECT_EQ(ZipJobNotice("a.zip", ZE_CREAT, refused),
+              "Packing a.zip failed: the archive could not be created.\n\nPermission denied\n"
+              "Could not create output file (a.zip)");
+    EXPECT_EQ(ZipFailureText(ZE_CREAT, refused),
+              "Permission denied\nCould not create output file (a.zip)");
+    EXPECT_EQ(ZipFailureText(ZE_WRITE, ""), "the archive could not be written");
 }
 
 // "Unzip all" of an overlap bomb of 2,500 records: the first call writes the first entry and

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 namespace tavrin::fileio {
@@ -17,6 +19,11 @@ namespace {
 std::string PrefixOf(const std::string& kind) {
     return "tavrin-" + kind + "-";
 }
+
+// A folder is made under a hidden name and locked before it gets its visible name, so that no
+// other process takes it for a stale one in between. A hidden one is left only by a process
+// killed in that moment; it counts as stale once it is a minute old.
+constexpr std::time_t kHiddenStaleAfter = 60;
 
 // The folder locked for this process: held while the folder is in use.
 FileHandle LockFolder(const std::string& path, bool wait) {
@@ -40,13 +47,16 @@ void PrivateFolder::RemoveStale(const std::string& kind, const std::string& base
     DIR* dir = ::opendir(base.c_str());
     if (!dir) return;
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        std::string name = entry->d_name;
+        const bool hidden = !name.empty() && name.front() == '.';
+        const std::string visible = hidden ? name.substr(1) : name;
+        if (visible.size() != prefix.size() + 6 || visible.compare(0, prefix.size(), prefix) != 0)
             continue;
         const std::string path = base + "/" + name;
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
             continue;
+        if (hidden && std::time(nullptr) - st.st_mtime < kHiddenStaleAfter) continue;
         FileHandle lock = LockFolder(path, false);
         if (!lock.IsOpen()) continue;  // in use by a running process
         std::error_code ec;
@@ -58,18 +68,23 @@ void PrivateFolder::RemoveStale(const std::string& kind, const std::string& base
 PrivateFolder::PrivateFolder(const std::string& kind, const std::string& base) {
     const std::string folder = base.empty() ? SystemTemporaryFolder() : base;
     RemoveStale(kind, folder);
-    std::string pattern = folder + "/" + PrefixOf(kind) + "XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
+    std::string hidden = folder + "/." + PrefixOf(kind) + "XXXXXX";
+    if (!::mkdtemp(hidden.data())) {
         error_ = "cannot create a temporary folder in " + folder + ": " + ErrorText(errno);
         return;
     }
-    lock_ = LockFolder(pattern, true);
+    lock_ = LockFolder(hidden, true);
     if (!lock_.IsOpen()) {
-        error_ = "cannot lock the temporary folder " + pattern + ": " + ErrorText(errno);
-        ::rmdir(pattern.c_str());
+        error_ = "cannot lock the temporary folder " + hidden + ": " + ErrorText(errno);
+        ::rmdir(hidden.c_str());
         return;
     }
-    path_ = pattern;
+    // The visible name keeps the random part; where it is taken, or the file system cannot
+    // rename without replacing, the folder keeps its hidden name.
+    std::string visible = folder + "/" + BareNameOf(hidden).substr(1);
+    path_ = ::renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, visible.c_str(), RENAME_NOREPLACE) == 0
+                ? visible
+                : hidden;
 }
 
 PrivateFolder::~PrivateFolder() {

@@ -1,7 +1,8 @@
 // A private folder of the program under the system's temporary folder, named
 // "tavrin-KIND-XXXXXX" and removed with its contents when the object goes. While it lives it
-// is locked; one that no process holds any more (its process was killed) is stale, and the
-// next folder of that kind made by the same user removes it.
+// is locked (it is locked before it gets its name, so no other process sees it unlocked); one
+// that no process holds any more (its process was killed) is stale, and the next folder of
+// that kind made by the same user removes it.
 #pragma once
 
 #include <string>

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <set>
 
@@ -240,8 +241,15 @@ TEST(ScratchAndPrivateFolders, LeaveNothingAndRemoveStaleOnesOfTheirKind) {
     fs::create_directory(dir / "tavrin-zip-other1");
     fs::create_directory(dir / "tavrin-diz-longer-name");
     WriteFile(dir / "tavrin-diz-file00", "a file, not a folder");
+    // A folder made under its hidden name by a process killed before it was named: left while
+    // it is new (its maker may be about to name it), removed once it is old.
+    fs::create_directory(dir / ".tavrin-diz-h1dden");
+    fs::create_directory(dir / ".tavrin-diz-0ldh1d");
+    const struct timespec old[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / ".tavrin-diz-0ldh1d").c_str(), old, 0), 0);
     std::set<std::string> before = NamesIn(dir.Path());
     before.erase("tavrin-diz-st4le1");
+    before.erase(".tavrin-diz-0ldh1d");
     PrivateFolder live("diz", dir.Path());
     ASSERT_FALSE(live.Path().empty()) << live.Error();
     EXPECT_EQ(fs::path(live.Path()).filename().string().rfind("tavrin-diz-", 0), 0u);

@@ -309,6 +309,9 @@ QWidget* TMain::BuildPackerPage() {
     ListaZip->setStyleSheet("color: blue;");
     ListaZip->OnDragOver = [this](TMFileExplorer* source) { return ListaZipDragOver(source); };
     ListaZip->OnDragDrop = [this](TMFileExplorer* source) { ListaZipDragDrop(source); };
+    ListaZip->OnDropFiles = [this](const std::vector<std::string>& paths) {
+        ListaZipDropFiles(paths);
+    };
     ListaZip->OnKeyDown = [this](int key) { return ListaZipKeyDown(key); };
     inner->addWidget(ListaZip);
     layout->addWidget(group);

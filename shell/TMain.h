@@ -75,6 +75,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // --- Menus and tray -------------------------------------------------------------------
     void M_WWClick();
     void M_FontClick();
+    // Gives the description editor the font and colour chosen in the font dialog.
+    void SetEditorFont(const FontChoice& chosen);
     void Hiddenfiles1Click();
     void ManagingZIPfiles1Click();
     void About1Click();
@@ -127,6 +129,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void AttachForms(TFrmUnzip* unzip, TFrmZipOpt* options, TFrmWaitZip* wait);
     bool ListaZipDragOver(TMFileExplorer* source);
     void ListaZipDragDrop(TMFileExplorer* source);
+    // Files dragged from another program onto the drop list: each path becomes an entry.
+    void ListaZipDropFiles(const std::vector<std::string>& paths);
     bool ListaZipKeyDown(int key);
     void btnSaveToClick();
     void ZipOptClick();
@@ -149,6 +153,9 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void B_DeleteClick();
     void LeftPaneDragDrop();
     void RightPaneDragDrop();
+    // Files dragged from another program onto a pane: copied into its folder after the same
+    // question as a drop from the other pane.
+    void PaneDropFiles(TMFileExplorer* pane, const std::vector<std::string>& paths);
     void PaneKeyDown(TMFileExplorer* pane, int key);
     void AttachViewer(viewer::TViewForm* form);
     void b_previewClick();
@@ -226,6 +233,9 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     bool CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const;
     bool RefuseDriveRows(TMFileExplorer* source, FileOpKind kind);
     bool PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination, TFileOp operation);
+    bool PrepareTransfer(const std::vector<std::string>& paths, TMFileExplorer* destination,
+                         TFileOp operation);
+    bool AskDropCopy(TMFileExplorer* destination, int count);
     std::string TransferQuestion(const std::string& opening, int count) const;
     void DeleteSelection(TMFileExplorer* source);
     void RunFileOp();

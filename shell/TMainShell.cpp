@@ -53,17 +53,20 @@ void TMain::M_FontClick() {
     current.strikeOut = font.strikeOut();
     current.rgb = DIZEdit->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
     std::optional<FontChoice> chosen = questions_.ChooseFont(current, 6, 14);
-    if (!chosen) return;
-    QFont next(QString::fromStdString(chosen->family));
-    next.setPointSize(chosen->pointSize);
-    next.setBold(chosen->bold);
-    next.setItalic(chosen->italic);
-    next.setUnderline(chosen->underline);
-    next.setStrikeOut(chosen->strikeOut);
+    if (chosen) SetEditorFont(*chosen);
+}
+
+void TMain::SetEditorFont(const FontChoice& chosen) {
+    QFont next(QString::fromStdString(chosen.family));
+    next.setPointSize(chosen.pointSize);
+    next.setBold(chosen.bold);
+    next.setItalic(chosen.italic);
+    next.setUnderline(chosen.underline);
+    next.setStrikeOut(chosen.strikeOut);
     next.setStyleStrategy(DescriptionEditor::DescriptionFont().styleStrategy());
     DIZEdit->setFont(next);
     QPalette p = DIZEdit->palette();
-    p.setColor(QPalette::Text, QColor(QRgb(chosen->rgb)));
+    p.setColor(QPalette::Text, QColor(QRgb(chosen.rgb)));
     DIZEdit->setPalette(p);
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,6 +88,18 @@ void AddViewButtons(QToolBar* bar, QToolButton* buttons[4]) {
         buttons[i] = MakeButton(bar, {}, hints[i], icons[i]);
         bar->addWidget(buttons[i]);
     }
+}
+
+// The box's list as wide as its longest entry, so no entry is cut; the box itself may be
+// narrower.
+void FitListToEntries(QComboBox* box) {
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    const int frame = 2 * box->view()->frameWidth() + 24;  // item margins and scroll bar
+    box->view()->setTextElideMode(Qt::ElideNone);
+    box->view()->setMinimumWidth(widest + frame);
 }
 
 std::string WithSlash(std::string path) {
@@ -451,9 +465,22 @@ void TMain::b_filemodeClick() {
 
 void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
     for (const Volume& v : volumes) {
-        CB_DriveM->addItem(QString::fromStdString(v.rootPath));
-        CB_DriveR->addItem(QString::fromStdString(v.rootPath));
+        CB_DriveM->addItem(QFile::decodeName(QByteArray::fromStdString(v.rootPath)));
+        CB_DriveR->addItem(QFile::decodeName(QByteArray::fromStdString(v.rootPath)));
     }
+    for (QComboBox* box : {CB_DriveM, CB_DriveR}) {
+        FitListToEntries(box);
+        // The box as wide as its entries need, within what the toolbar can give.
+        const QFontMetrics metrics(box->font());
+        int widest = 0;
+        for (int i = 0; i < box->count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+        box->setFixedWidth(std::clamp(widest + 40, 80, 150));
+    }
+}
+
+void TMain::FitDirectoryList(QComboBox* dirBox) {
+    FitListToEntries(dirBox);
 }
 
 void TMain::FillGenreBoxes() {

@@ -251,6 +251,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void ShowModeToolbar(QToolBar* shown);
     void SwitchMode(QWidget* page, const std::string& mask, bool multiSelect, QToolBar* bar);
     void FillDriveBoxes(const std::vector<Volume>& volumes);
+    void FitDirectoryList(QComboBox* dirBox);
     void FillGenreBoxes();
 
     MainState& state_;

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "mp3/ID3v1.h"
 #include "mp3/ID3v2.h"
@@ -46,7 +47,9 @@ void TMain::M_FontClick() {
     QFont font = DIZEdit->font();
     FontChoice current;
     current.family = font.family().toStdString();
-    current.pointSize = font.pointSize() > 0 ? font.pointSize() : 9;
+    current.pointSize = font.pointSize() > 0
+                            ? font.pointSize()
+                            : int(std::lround(font.pixelSize() * 72.0 / DIZEdit->logicalDpiY()));
     current.bold = font.bold();
     current.italic = font.italic();
     current.underline = font.underline();
@@ -58,13 +61,13 @@ void TMain::M_FontClick() {
 
 void TMain::SetEditorFont(const FontChoice& chosen) {
     QFont next(QString::fromStdString(chosen.family));
-    next.setPointSize(chosen.pointSize);
     next.setBold(chosen.bold);
     next.setItalic(chosen.italic);
     next.setUnderline(chosen.underline);
     next.setStrikeOut(chosen.strikeOut);
     next.setStyleStrategy(DescriptionEditor::DescriptionFont().styleStrategy());
-    DIZEdit->setFont(next);
+    DIZEdit->setFont(
+        DescriptionEditor::OnPixelGrid(next, chosen.pointSize * DIZEdit->logicalDpiY() / 72.0));
     QPalette p = DIZEdit->palette();
     p.setColor(QPalette::Text, QColor(QRgb(chosen.rgb)));
     DIZEdit->setPalette(p);
@@ -184,6 +187,7 @@ void TMain::SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* dr
     const QString folder = QFile::decodeName(QByteArray::fromStdString(pane->Directory()));
     if (dirBox->currentText() != folder) dirBox->addItem(folder);
     while (dirBox->count() > 30) dirBox->removeItem(0);
+    FitDirectoryList(dirBox);
     dirBox->setEditText(folder);
     std::string drive = pane->Logic().IsDriveList()
                             ? std::string()

@@ -350,6 +350,25 @@ TEST_F(FileManagerTest, FilesFromOtherProgramsCopyIntoThePaneDroppedOn) {
     EXPECT_EQ(inLeft, 4u);  // a.txt, b.txt and the two copies, nothing else
 }
 
+// The folder history and the drive list show every entry whole, however long.
+TEST_F(FileManagerTest, DropDownListsAreAsWideAsTheirLongestEntry) {
+    const std::string deep =
+        home / "right/a folder with a name far longer than the folder box is wide/and deeper";
+    fs::create_directories(deep);
+    TMain& main = Open();
+    main.RightPane->SetDirectory(deep);
+    main.RightPane->SetDirectory(home / "right");
+    for (QComboBox* box : {main.CBDirR, main.CB_DriveR, main.CB_DriveM}) {
+        QFontMetrics metrics(box->view()->font());
+        int widest = 0;
+        for (int i = 0; i < box->count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+        EXPECT_GT(box->view()->minimumWidth(), widest) << box->objectName().toStdString();
+        EXPECT_EQ(box->view()->textElideMode(), Qt::ElideNone);
+    }
+    EXPECT_GT(main.CBDirR->view()->minimumWidth(), main.CBDirR->width());
+}
+
 TEST_F(FileManagerTest, BoxesFollowThePanesAndTheDriveList) {
     TMain& main = Open();
     EXPECT_EQ(main.CBDirR->currentText().toStdString(), home / "right/");

@@ -8,56 +8,68 @@
 #include <vector>
 
 #include "mp3/FileAccess.h"
+#include "mp3/ID3v2Frames.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr std::size_t kSlotCount = TID3v2::kFrameIds.size();
-enum Slot : std::size_t { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment };
+using id3frames::BigEndian32;
+using id3frames::FrameList;
+using id3frames::IsFrameStart;
+using id3frames::Layout;
+using id3frames::OldFrame;
+using id3frames::Piece;
 
-// The largest tag body the 4 x 7-bit size field can express.
-constexpr std::uint64_t kMaxTagBody = (std::uint64_t{1} << 28) - 1;
+// The seven frames of a tag, in the order of a fresh tag.
+enum Slot : std::size_t { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kSlotCount };
 
-// Header flags of version 2.3.
-constexpr unsigned char kFlagUnsynchronised = 0x80;
-constexpr unsigned char kFlagExtendedHeader = 0x40;
+constexpr std::array<const char*, kSlotCount> kIds22 = {"TT2", "TP1", "TAL", "TRK",
+                                                        "TYE", "TCO", "COM"};
+// Version 2.4 dates its recording in TDRC; a TYER is read where there is no TDRC.
+constexpr std::array<const char*, kSlotCount> kIds24 = {"TIT2", "TPE1", "TALB", "TRCK",
+                                                        "TDRC", "TCON", "COMM"};
 
-int SlotOf(const unsigned char* id) {
+const std::array<const char*, kSlotCount>& IdsOf(int major) {
+    return major == 2 ? kIds22 : major == 4 ? kIds24 : TID3v2::kFrameIds;
+}
+
+// The slot of a frame identifier in a tag of that version; -1 for another frame.
+int SlotOf(std::string_view id, int major) {
+    const auto& ids = IdsOf(major);
     for (std::size_t k = 0; k < kSlotCount; ++k)
-        if (std::memcmp(id, TID3v2::kFrameIds[k], 4) == 0) return static_cast<int>(k);
+        if (id == ids[k]) return static_cast<int>(k);
+    if (major == 4 && id == "TYER") return kYear;
     return -1;
 }
 
-std::uint32_t BigEndian32(const unsigned char* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
+std::size_t FieldIndex(ID3v2Field field) {
+    return static_cast<std::size_t>(field);
 }
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string TrimRight(std::string_view text) {
-    std::size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1])) --end;
-    return std::string(text.substr(0, end));
-}
-
-std::string TrimBoth(std::string_view text) {
-    std::size_t begin = 0;
-    while (begin < text.size() && IsBlank(text[begin])) ++begin;
-    return TrimRight(text.substr(begin));
-}
-
-bool IsFrameStart(unsigned char c) {
-    return c >= 'A' && c <= 'Z';
+// The field of a slot; the track has none.
+int FieldOfSlot(std::size_t slot) {
+    switch (slot) {
+        case kTitle:
+            return FieldIndex(ID3v2Field::Title);
+        case kArtist:
+            return FieldIndex(ID3v2Field::Artist);
+        case kAlbum:
+            return FieldIndex(ID3v2Field::Album);
+        case kYear:
+            return FieldIndex(ID3v2Field::Year);
+        case kGenre:
+            return FieldIndex(ID3v2Field::Genre);
+        case kComment:
+            return FieldIndex(ID3v2Field::Comment);
+    }
+    return -1;
 }
 
 // The reading loop over the frames of a version 2.3 tag at file positions, the header flags
 // not interpreted: stops at the tag's end, at an identifier that does not start with A-Z, or
-// at the first read that fails. `onFrame(id, position, size, body)` gets each frame whose body
-// (at most kFrameBuffer bytes, zero-filled) could be read.
+// at the first read that fails. `onFrame(id, position, size, body, count)` gets each frame
+// whose first `count` body bytes (at most kFrameBuffer) could be read.
 template <typename OnFrame>
 void WalkFrames(int fd, std::int64_t tagSize, OnFrame&& onFrame) {
     // The tag, and what a last frame's reads may take beyond it, is read in one piece of at
@@ -82,16 +94,15 @@ void WalkFrames(int fd, std::int64_t tagSize, OnFrame&& onFrame) {
 
     std::int64_t position = TID3v2::kHeaderSize;
     unsigned char header[TID3v2::kHeaderSize];
-    std::array<unsigned char, TID3v2::kFrameBuffer> body;
+    unsigned char body[TID3v2::kFrameBuffer];
     while (position < tagSize) {
         if (!readAt(header, sizeof header, position)) break;
         if (!IsFrameStart(header[0])) break;
         const std::uint32_t size = BigEndian32(header + 4);
         const std::int64_t bodyAt = position + static_cast<std::int64_t>(sizeof header);
-        body.fill(0);
         std::size_t count = std::min<std::uint32_t>(size, TID3v2::kFrameBuffer);
-        if (!readAt(body.data(), count, bodyAt)) break;
-        onFrame(header, position, size, body);
+        if (!readAt(body, count, bodyAt)) break;
+        onFrame(header, position, size, body, count);
         position = bodyAt + size;
     }
 }
@@ -99,7 +110,7 @@ void WalkFrames(int fd, std::int64_t tagSize, OnFrame&& onFrame) {
 // A track text: the part before the first "/" as a decimal number, 0 when it is not wholly a
 // number (or does not fit in 32 bits); the low 8 bits are kept.
 std::uint8_t TrackNumber(const std::string& text) {
-    std::string number = TrimBoth(text);
+    std::string number = id3text::TrimBoth(text);
     auto slash = number.find('/');
     if (slash != std::string::npos) number.erase(slash);
     std::size_t i = 0;
@@ -117,244 +128,119 @@ std::uint8_t TrackNumber(const std::string& text) {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFF);
 }
 
-// The bytes of a tag body [begin, end) read front to back; with `unsynchronised`, a zero byte
-// that follows 0xFF is dropped (the tag's unsynchronisation undone).
-class TagStream {
-  public:
-    TagStream(int fd, std::int64_t begin, std::int64_t end, bool unsynchronised)
-        : fd_(fd), next_(begin), end_(end), unsynchronised_(unsynchronised), buffer_(1 << 16) {}
+// The first body bytes of the frame each slot was read from (a later frame of an identifier
+// replaces an earlier one).
+using SlotHeads = std::array<std::string, kSlotCount>;
 
-    // Reads up to `count` bytes; fewer at the end of the tag.
-    std::size_t Read(unsigned char* out, std::size_t count) {
-        std::size_t done = 0;
-        while (done < count) {
-            if (at_ == length_ && !Fill()) break;
-            if (!unsynchronised_) {
-                std::size_t n = std::min(count - done, length_ - at_);
-                std::memcpy(out + done, buffer_.data() + at_, n);
-                at_ += n;
-                done += n;
-                continue;
-            }
-            unsigned char c = buffer_[at_++];
-            if (afterFF_ && c == 0) {
-                afterFF_ = false;
-                continue;
-            }
-            afterFF_ = c == 0xFF;
-            out[done++] = c;
-        }
-        position_ += done;
-        return done;
-    }
-
-    // Passes over `count` bytes; false when the tag ends first.
-    bool Skip(std::uint64_t count) {
-        unsigned char scratch[4096];
-        while (count > 0) {
-            std::size_t n =
-                static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof scratch));
-            if (Read(scratch, n) != n) return false;
-            count -= n;
-        }
-        return true;
-    }
-
-    std::uint64_t Position() const { return position_; }
-    bool Failed() const { return failed_; }
-
-  private:
-    bool Fill() {
-        at_ = length_ = 0;
-        if (failed_ || next_ >= end_) return false;
-        std::size_t want =
-            static_cast<std::size_t>(std::min<std::int64_t>(end_ - next_, buffer_.size()));
-        std::int64_t n = fileaccess::ReadUpToAt(fd_, buffer_.data(), want, next_);
-        if (n < 0) failed_ = true;
-        if (n <= 0) return false;
-        length_ = static_cast<std::size_t>(n);
-        next_ += n;
-        return true;
-    }
-
-    int fd_;
-    std::int64_t next_;
-    std::int64_t end_;
-    bool unsynchronised_;
-    std::vector<unsigned char> buffer_;
-    std::size_t at_ = 0;
-    std::size_t length_ = 0;
-    std::uint64_t position_ = 0;
-    bool afterFF_ = false;
-    bool failed_ = false;
-};
-
-// One part of a new tag body: a frame taken unchanged from the old tag (its place in the old
-// tag's byte stream) or the bytes of a new frame.
-struct Piece {
-    bool fromOldTag = false;
-    std::uint64_t start = 0;
-    std::uint64_t length = 0;
-    std::string bytes;
-};
-
-std::string NewFrame(const char* id, const std::string& text) {
-    std::string frame(id, 4);
-    const std::uint64_t size = text.size() + 1;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        frame.push_back(static_cast<char>((size >> shift) & 0xFF));
-    frame.append(3, '\0');  // two flag bytes, encoding byte 0
-    frame += text;
-    return frame;
+const unsigned char* Bytes(const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
 }
 
-class BufferedWriter {
-  public:
-    explicit BufferedWriter(int fd) : fd_(fd) { buffer_.reserve(1 << 16); }
-    bool Write(const void* data, std::size_t count) {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        if (buffer_.size() + count > buffer_.capacity() && !Flush()) return false;
-        if (count >= buffer_.capacity()) {
-            if (!fileaccess::WriteAllAt(fd_, bytes, count, written_)) return false;
-            written_ += static_cast<std::int64_t>(count);
-            return true;
-        }
-        buffer_.insert(buffer_.end(), bytes, bytes + count);
-        return true;
+// How a version 2.4 tag's frames lie: frame sizes in 7-bit groups, unless only 8-bit sizes
+// make the frames end at the tag's end or its padding (some writers got this wrong).
+Layout LayoutOf(int fd, const unsigned char* header, std::int64_t tagEnd) {
+    Layout layout;
+    layout.major = header[3];
+    layout.unsynchronised = header[5] & id3frames::kFlagUnsynchronised;
+    layout.extendedHeader = layout.major != 2 && (header[5] & id3frames::kFlagExtendedHeader);
+    if (layout.major == 4 && !id3frames::ListFrames(fd, tagEnd, layout, {}).clean) {
+        Layout eightBit = layout;
+        eightBit.synchsafeSizes = false;
+        if (id3frames::ListFrames(fd, tagEnd, eightBit, {}).clean) layout = eightBit;
     }
-    bool Flush() {
-        if (buffer_.empty()) return true;
-        if (!fileaccess::WriteAllAt(fd_, buffer_.data(), buffer_.size(), written_)) return false;
-        written_ += static_cast<std::int64_t>(buffer_.size());
-        buffer_.clear();
-        return true;
-    }
-    // Bytes written so far, buffered ones included.
-    std::int64_t Offset() const { return written_ + static_cast<std::int64_t>(buffer_.size()); }
+    return layout;
+}
 
-  private:
-    int fd_;
-    std::vector<unsigned char> buffer_;
-    std::int64_t written_ = 0;
-};
-
-// For each of the seven frames: whether its field was changed since the tag was read, and the
-// text of the frame that the field now gives (empty for none).
-struct SlotPlan {
-    bool changed = true;
-    std::string text;
-};
-using SlotPlans = std::array<SlotPlan, kSlotCount>;
-
-// A frame of an old version 2.3 tag: which of the seven it is (-1 for another frame) and where
-// it lies in the tag's byte stream.
-struct OldFrame {
-    int slot;
-    std::uint64_t start;
-    std::uint64_t length;
-};
-
-// Per slot, the index of the frame its field was read from; -1 for none.
+// Per slot, the index of the frame its field was read from in a version 2.2 or 2.4 list; -1
+// for none. In version 2.4 a TDRC counts before a TYER.
 using SourceFrames = std::array<int, kSlotCount>;
 
-// Lists the frames that lie wholly inside the tag, up to the first that does not or to the
-// padding; false on a read error.
-bool ListOldFrames(TagStream& stream, bool extendedHeader, std::vector<OldFrame>& frames) {
-    bool ok = true;
-    if (extendedHeader) {
-        unsigned char size[4];
-        ok = stream.Read(size, 4) == 4 && stream.Skip(BigEndian32(size));
-    }
-    while (ok) {
-        const std::uint64_t start = stream.Position();
-        unsigned char header[TID3v2::kHeaderSize];
-        if (stream.Read(header, sizeof header) != sizeof header) break;
-        if (!IsFrameStart(header[0])) break;
-        const std::uint32_t size = BigEndian32(header + 4);
-        if (!stream.Skip(size)) break;  // cut off by the tag's end: not kept
-        frames.push_back({SlotOf(header), start, TID3v2::kHeaderSize + std::uint64_t{size}});
-    }
-    return !stream.Failed();
-}
-
-// The frame each field was read from: the last of its identifier that the reading loop met.
-// With a plain layout (no extended header, no unsynchronisation) the reading loop saw exactly
-// these frames, and a field read from a frame that does not lie wholly inside the tag has
-// none; otherwise the last frame of each identifier counts.
-SourceFrames FindSourceFrames(int fd, std::int64_t tagSize, bool plainLayout,
-                              const std::vector<OldFrame>& frames) {
+SourceFrames LastFramesOfSlots(const std::vector<OldFrame>& frames, int major) {
     SourceFrames sources;
     sources.fill(-1);
-    if (!plainLayout) {
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            if (frames[i].slot >= 0) sources[frames[i].slot] = static_cast<int>(i);
-        return sources;
+    bool yearFromTdrc = false;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const int slot = SlotOf(frames[i].id, major);
+        if (slot < 0) continue;
+        const bool tdrc = frames[i].id == "TDRC";
+        if (slot == kYear && major == 4 && yearFromTdrc && !tdrc) continue;
+        if (slot == kYear && tdrc) yearFromTdrc = true;
+        sources[slot] = static_cast<int>(i);
     }
+    return sources;
+}
+
+// The frame each field of a version 2.3 tag was read from: the last of its identifier that
+// the reading loop met. With a plain layout (no extended header, no unsynchronisation) the
+// reading loop saw exactly the listed frames, and a field read from a frame that does not lie
+// wholly inside the tag has none; otherwise the last frame of each identifier counts.
+SourceFrames FindVersion23Sources(int fd, std::int64_t tagSize, bool plainLayout,
+                                  const std::vector<OldFrame>& frames) {
+    if (!plainLayout) return LastFramesOfSlots(frames, 3);
+    SourceFrames sources;
+    sources.fill(-1);
     std::array<std::int64_t, kSlotCount> readAt;
     readAt.fill(-1);
     WalkFrames(fd, tagSize,
                [&](const unsigned char* id, std::int64_t at, std::uint32_t size,
-                   const std::array<unsigned char, TID3v2::kFrameBuffer>&) {
-                   const int slot = SlotOf(id);
+                   const unsigned char*, std::size_t) {
+                   const int slot =
+                       SlotOf(std::string_view(reinterpret_cast<const char*>(id), 4), 3);
                    const bool whole =
                        at + static_cast<std::int64_t>(TID3v2::kHeaderSize) + size <= tagSize;
                    if (slot >= 0) readAt[slot] = whole ? at : -1;
                });
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const int slot = frames[i].slot;
+        const int slot = SlotOf(frames[i].id, 3);
         const auto at = static_cast<std::int64_t>(frames[i].start + TID3v2::kHeaderSize);
         if (slot >= 0 && readAt[slot] == at) sources[slot] = static_cast<int>(i);
     }
     return sources;
 }
 
-// The body of a new tag that keeps an old version 2.3 tag's frames in their order: a frame a
-// field was read from is rewritten in its place when the field changed (and dropped when the
-// field is now empty); a field without such a frame gets a new one after the others.
-std::vector<Piece> PlanKeptTag(const std::vector<OldFrame>& frames, const SourceFrames& sources,
-                               const SlotPlans& plans) {
-    std::vector<Piece> pieces;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const int slot = frames[i].slot;
-        if (slot >= 0 && sources[slot] == static_cast<int>(i) && plans[slot].changed) {
-            if (!plans[slot].text.empty())
-                pieces.push_back(
-                    {false, 0, 0, NewFrame(TID3v2::kFrameIds[slot], plans[slot].text)});
+// What a new frame of a slot holds, and how its texts are written.
+struct NewFrames {
+    int major = 3;  // of the new tag
+    bool unsynchronisedTag = false;
+    const SourceFrames* sources = nullptr;
+    const std::vector<OldFrame>* frames = nullptr;
+
+    const OldFrame* Source(std::size_t k) const {
+        if (!sources || (*sources)[k] < 0) return nullptr;
+        return &(*frames)[static_cast<std::size_t>((*sources)[k])];
+    }
+    // A Unicode text keeps the encoding of the frame it replaces, where the new tag's version
+    // allows it: UTF-16 with a byte order mark in 2.3, else UTF-8 in 2.4.
+    unsigned char UnicodeEncoding(std::size_t k) const {
+        const OldFrame* source = Source(k);
+        const unsigned char old =
+            source && source->headRead && !source->head.empty() ? source->head[0] : 0;
+        if (major == 4) return id3text::IsUnicode(old) ? old : id3text::kUtf8;
+        return id3text::kUtf16;
+    }
+    // A comment keeps the language of the frame it replaces.
+    std::string Language(std::size_t k) const {
+        const OldFrame* source = Source(k);
+        if (source && source->headRead && source->head.size() >= 4)
+            return source->head.substr(1, 3);
+        return "eng";
+    }
+    std::string Frame(std::size_t k, const TagText& text, std::uint8_t track) const {
+        std::string body;
+        if (k == kTrack) {
+            if (track == 0) return {};
+            body = id3text::TextBody(TagText(std::to_string(track)), id3text::kSingleByte);
+        } else if (text.bytes.empty()) {
+            return {};
+        } else if (k == kComment) {
+            body = id3text::CommentBody(text, Language(k), UnicodeEncoding(k));
         } else {
-            pieces.push_back({true, frames[i].start, frames[i].length, {}});
+            body = id3text::TextBody(text, UnicodeEncoding(k));
         }
+        const char* id = major == 4 ? kIds24[k] : TID3v2::kFrameIds[k];
+        return id3frames::NewFrame(id, body, major, unsynchronisedTag);
     }
-    for (std::size_t k = 0; k < kSlotCount; ++k)
-        if (sources[k] < 0 && !plans[k].text.empty())
-            pieces.push_back({false, 0, 0, NewFrame(TID3v2::kFrameIds[k], plans[k].text)});
-    return pieces;
-}
-
-// The body of a fresh tag: the non-empty frames in the order of the seven.
-std::vector<Piece> PlanFreshTag(const SlotPlans& plans) {
-    std::vector<Piece> pieces;
-    for (std::size_t k = 0; k < kSlotCount; ++k)
-        if (!plans[k].text.empty())
-            pieces.push_back({false, 0, 0, NewFrame(TID3v2::kFrameIds[k], plans[k].text)});
-    return pieces;
-}
-
-bool WritePieces(const std::vector<Piece>& pieces, TagStream& oldTag, BufferedWriter& out) {
-    std::vector<unsigned char> chunk(1 << 16);
-    for (const Piece& piece : pieces) {
-        if (!piece.fromOldTag) {
-            if (!out.Write(piece.bytes.data(), piece.bytes.size())) return false;
-            continue;
-        }
-        if (!oldTag.Skip(piece.start - oldTag.Position())) return false;
-        for (std::uint64_t left = piece.length; left > 0;) {
-            std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-            if (oldTag.Read(chunk.data(), n) != n || !out.Write(chunk.data(), n)) return false;
-            left -= n;
-        }
-    }
-    return true;
-}
+};
 
 }  // namespace
 
@@ -368,8 +254,21 @@ void TID3v2::Clear() {
     present_ = false;
     majorVersion_ = 0;
     tagSize_ = 0;
-    fields_ = Fields{};
-    loaded_ = Fields{};
+    texts_ = Texts{};
+    loaded_ = Texts{};
+    track_ = 0;
+}
+
+const TagText& TID3v2::Text(ID3v2Field field) const {
+    return texts_[FieldIndex(field)];
+}
+
+void TID3v2::SetText(ID3v2Field field, const TagText& text) {
+    texts_[FieldIndex(field)] = TagText(id3text::TrimRight(text.bytes), text.unicode);
+}
+
+void TID3v2::KeepText(ID3v2Field field) {
+    texts_[FieldIndex(field)] = loaded_[FieldIndex(field)];
 }
 
 bool TID3v2::Load(const std::string& fileName) {
@@ -387,147 +286,151 @@ bool TID3v2::LoadFrom(int fd, std::int64_t fileSize) {
     present_ = true;
     majorVersion_ = header[3];
     tagSize_ = TagSizeOf(header, fileSize);
-    if (majorVersion_ != 3 || tagSize_ == 0) return true;
+    if (tagSize_ == 0 || majorVersion_ < 2 || majorVersion_ > 4) return true;
 
-    // A later frame with the same identifier replaces an earlier one.
-    std::array<std::string, kSlotCount> slots;
-    WalkFrames(fd, tagSize_,
-               [&](const unsigned char* id, std::int64_t, std::uint32_t,
-                   const std::array<unsigned char, kFrameBuffer>& body) {
-                   int slot = SlotOf(id);
-                   if (slot >= 0)
-                       slots[slot].assign(reinterpret_cast<const char*>(body.data()), body.size());
-               });
+    SlotHeads heads;
+    if (majorVersion_ == 3) {
+        WalkFrames(fd, tagSize_,
+                   [&](const unsigned char* id, std::int64_t, std::uint32_t,
+                       const unsigned char* body, std::size_t count) {
+                       int slot = SlotOf(std::string_view(reinterpret_cast<const char*>(id), 4), 3);
+                       if (slot >= 0)
+                           heads[slot].assign(reinterpret_cast<const char*>(body), count);
+                   });
+    } else {
+        const Layout layout = LayoutOf(fd, header, tagSize_);
+        const int major = majorVersion_;
+        FrameList list = id3frames::ListFrames(
+            fd, tagSize_, layout, [major](std::string_view id) { return SlotOf(id, major) >= 0; });
+        const SourceFrames sources = LastFramesOfSlots(list.frames, major);
+        for (std::size_t k = 0; k < kSlotCount; ++k)
+            if (sources[k] >= 0) heads[k] = list.frames[static_cast<std::size_t>(sources[k])].head;
+    }
 
-    fields_.title = TrimBoth(slots[kTitle]);
-    fields_.artist = TrimBoth(slots[kArtist]);
-    fields_.album = TrimBoth(slots[kAlbum]);
-    fields_.year = TrimBoth(slots[kYear]);
-    fields_.track = TrackNumber(slots[kTrack]);
-    fields_.genre = TrimBoth(slots[kGenre]);
-    auto paren = fields_.genre.rfind(')');
-    if (paren != std::string::npos) fields_.genre.erase(0, paren + 1);
-    // Past the encoding byte and the language; an empty short description's terminator goes
-    // with the trimming, a non-empty one stays in front of the text.
-    if (slots[kComment].size() > 4) fields_.comment = TrimBoth(slots[kComment].substr(4));
-    loaded_ = fields_;
+    for (std::size_t k = 0; k < kSlotCount; ++k) {
+        const std::string& head = heads[k];
+        if (k == kTrack) {
+            track_ = TrackNumber(id3text::FrameText(Bytes(head), head.size()).bytes);
+        } else if (k == kComment) {
+            texts_[FieldOfSlot(k)] = id3text::CommentText(Bytes(head), head.size());
+        } else {
+            TagText text = id3text::FrameText(Bytes(head), head.size());
+            // A genre's numeric references, such as (13) or (17)Rock, go.
+            auto paren = text.bytes.rfind(')');
+            if (k == kGenre && paren != std::string::npos) text.bytes.erase(0, paren + 1);
+            texts_[FieldOfSlot(k)] = std::move(text);
+        }
+    }
+    loaded_ = texts_;
     return true;
 }
 
-void TID3v2::SetTitle(std::string_view text) {
-    fields_.title = TrimRight(text);
-}
-void TID3v2::SetArtist(std::string_view text) {
-    fields_.artist = TrimRight(text);
-}
-void TID3v2::SetAlbum(std::string_view text) {
-    fields_.album = TrimRight(text);
-}
-void TID3v2::SetYear(std::string_view text) {
-    fields_.year = TrimRight(text);
-}
-void TID3v2::SetGenre(std::string_view text) {
-    fields_.genre = TrimRight(text);
-}
-void TID3v2::SetComment(std::string_view text) {
-    fields_.comment = TrimRight(text);
-}
-
-std::string TID3v2::NewFrameText(std::size_t k) const {
-    switch (k) {
-        case kTitle:
-            return fields_.title;
-        case kArtist:
-            return fields_.artist;
-        case kAlbum:
-            return fields_.album;
-        case kTrack:
-            return fields_.track > 0 ? std::to_string(fields_.track) : std::string();
-        case kYear:
-            return fields_.year;
-        case kGenre:
-            return fields_.genre;
-        case kComment:
-            return fields_.comment.empty() ? std::string()
-                                           : std::string("eng\0", 4) + fields_.comment;
-    }
-    return {};
-}
-
-bool TID3v2::Changed(std::size_t k) const {
-    switch (k) {
-        case kTitle:
-            return fields_.title != loaded_.title;
-        case kArtist:
-            return fields_.artist != loaded_.artist;
-        case kAlbum:
-            return fields_.album != loaded_.album;
-        case kTrack:
-            return fields_.track != loaded_.track;
-        case kYear:
-            return fields_.year != loaded_.year;
-        case kGenre:
-            return fields_.genre != loaded_.genre;
-        case kComment:
-            return fields_.comment != loaded_.comment;
-    }
-    return true;
-}
-
-bool TID3v2::Save(const std::string& fileName) {
+bool TID3v2::Save(const std::string& fileName, const DropQuestion& askDrop) {
     const std::string path = fileaccess::ResolveForRewrite(fileName);
     if (path.empty() || !fileaccess::SetAttributesNormal(path)) return false;
     std::int64_t fileSize = 0;
     fileaccess::FileHandle source = fileaccess::OpenForReading(path, &fileSize);
     if (!source.IsOpen()) return false;
+    const int fd = source.Get();
     unsigned char header[kHeaderSize];
-    if (!fileaccess::ReadExactAt(source.Get(), header, sizeof header, 0)) return false;
+    if (!fileaccess::ReadExactAt(fd, header, sizeof header, 0)) return false;
     struct stat st {};
-    if (::fstat(source.Get(), &st) != 0) return false;
+    if (::fstat(fd, &st) != 0) return false;
 
-    // Where the audio starts: after the old tag, unless its stored size exceeds the file.
+    // Where the old tag ends and the audio starts (after a version 2.4 footer), unless its
+    // stored size exceeds the file.
+    std::int64_t tagEnd = 0;
     std::int64_t audioAt = 0;
     bool keepFrames = false;
     if (std::memcmp(header, "ID3", 3) == 0) {
-        audioAt = TagSizeOf(header, fileSize);
-        keepFrames = header[3] == 3 && audioAt > 0;
+        tagEnd = audioAt = TagSizeOf(header, fileSize);
+        keepFrames = header[3] >= 2 && header[3] <= 4 && tagEnd > 0;
+        unsigned char footer[3];
+        if (keepFrames && header[3] == 4 && (header[5] & id3frames::kFlagFooter) &&
+            fileaccess::ReadExactAt(fd, footer, 3, tagEnd) && std::memcmp(footer, "3DI", 3) == 0)
+            audioAt = tagEnd + 10;
     }
-    const bool unsynchronised = keepFrames && (header[5] & kFlagUnsynchronised);
-    const bool extended = keepFrames && (header[5] & kFlagExtendedHeader);
+    const Layout layout = keepFrames ? LayoutOf(fd, header, tagEnd) : Layout{};
+    NewFrames make;
+    make.major = keepFrames && layout.major == 4 ? 4 : 3;
+    make.unsynchronisedTag = make.major == 4 && layout.unsynchronised;
 
-    SlotPlans plans;
-    for (std::size_t k = 0; k < kSlotCount; ++k) plans[k] = {Changed(k), NewFrameText(k)};
+    std::array<bool, kSlotCount> changed{};
+    for (std::size_t k = 0; k < kSlotCount; ++k) {
+        const int field = FieldOfSlot(k);
+        changed[k] = field >= 0 && !SameText(texts_[field], loaded_[field]);
+    }
+    auto newFrame = [&](std::size_t k) {
+        const int field = FieldOfSlot(k);
+        return make.Frame(k, field >= 0 ? texts_[field] : TagText(), track_);
+    };
+
     std::vector<Piece> pieces;
+    // Stretches of the old tag are read from a stream like the one the frames were listed in.
+    const bool decodeStream = keepFrames && layout.major != 4 && layout.unsynchronised;
     if (keepFrames) {
-        std::vector<OldFrame> frames;
-        TagStream stream(source.Get(), kHeaderSize, audioAt, unsynchronised);
-        if (!ListOldFrames(stream, extended, frames)) return false;
+        FrameList list = id3frames::ListFrames(fd, tagEnd, layout, [&](std::string_view id) {
+            return SlotOf(id, layout.major) >= 0 ||
+                   (layout.major == 2 && (id == "PIC" || id == "LNK"));
+        });
+        if (list.failed) return false;
         const SourceFrames sources =
-            FindSourceFrames(source.Get(), audioAt, !unsynchronised && !extended, frames);
-        pieces = PlanKeptTag(frames, sources, plans);
+            layout.major == 3
+                ? FindVersion23Sources(fd, tagEnd, !layout.unsynchronised && !layout.extendedHeader,
+                                       list.frames)
+                : LastFramesOfSlots(list.frames, layout.major);
+        make.sources = &sources;
+        make.frames = &list.frames;
+
+        std::vector<int> replacedSlot(list.frames.size(), -1);
+        for (std::size_t k = 0; k < kSlotCount; ++k)
+            if (sources[k] >= 0 && changed[k]) replacedSlot[sources[k]] = static_cast<int>(k);
+        std::vector<std::string> dropped;
+        for (std::size_t i = 0; i < list.frames.size(); ++i) {
+            const OldFrame& frame = list.frames[i];
+            if (replacedSlot[i] >= 0) {
+                std::string bytes = newFrame(static_cast<std::size_t>(replacedSlot[i]));
+                if (!bytes.empty()) pieces.push_back({false, 0, 0, std::move(bytes)});
+            } else if (layout.major != 2) {
+                pieces.push_back({true, frame.start, frame.length, {}});
+            } else if (!id3frames::ConvertToVersion23(frame, pieces)) {
+                dropped.push_back(frame.id);
+            }
+        }
+        if (!dropped.empty() && (!askDrop || !askDrop(dropped))) return false;
+        for (std::size_t k = 0; k < kSlotCount; ++k) {
+            if (sources[k] >= 0 || !changed[k]) continue;
+            std::string bytes = newFrame(k);
+            if (!bytes.empty()) pieces.push_back({false, 0, 0, std::move(bytes)});
+        }
     } else {
-        pieces = PlanFreshTag(plans);
+        for (std::size_t k = 0; k < kSlotCount; ++k) {
+            std::string bytes = newFrame(k);
+            if (!bytes.empty()) pieces.push_back({false, 0, 0, std::move(bytes)});
+        }
     }
     std::uint64_t bodySize = 0;
     for (const Piece& piece : pieces)
         bodySize += piece.fromOldTag ? piece.length : piece.bytes.size();
-    if (bodySize > kMaxTagBody) return false;
+    if (bodySize > id3frames::kMaxTagBody) return false;
 
     // The new file is written completely beside the old one and then takes its place.
     fileaccess::ReplacementFile temp(path);
     if (!temp.Create(st.st_mode | S_IWUSR)) return false;
-    BufferedWriter out(temp.Fd());
-    unsigned char newHeader[kHeaderSize] = {'I', 'D', '3', 3, 0, 0};
-    for (int i = 0; i < 4; ++i)
-        newHeader[6 + i] = static_cast<unsigned char>((bodySize >> (7 * (3 - i))) & 0x7F);
-    if (!out.Write(newHeader, sizeof newHeader)) return false;
-    TagStream oldTag(source.Get(), kHeaderSize, audioAt, unsynchronised);
-    if (!WritePieces(pieces, oldTag, out) || !out.Flush()) return false;
-    if (fileaccess::CopyToEnd(source.Get(), audioAt, temp.Fd(), out.Offset()) < 0) return false;
+    id3frames::BufferedWriter out(temp.Fd());
+    std::string newHeader = {
+        'I',  'D',
+        '3',  static_cast<char>(make.major),
+        '\0', make.unsynchronisedTag ? char(id3frames::kFlagUnsynchronised) : '\0'};
+    id3frames::PutSynchsafe32(newHeader, bodySize);
+    if (!out.Write(newHeader.data(), newHeader.size())) return false;
+    id3frames::TagStream oldTag(fd, kHeaderSize, tagEnd, decodeStream);
+    if (!id3frames::WritePieces(pieces, oldTag, out) || !out.Flush()) return false;
+    if (fileaccess::CopyToEnd(fd, audioAt, temp.Fd(), out.Offset()) < 0) return false;
     source.Close();
     if (!temp.Commit()) return false;
     // The file now holds the fields: later changes are measured against them.
-    loaded_ = fields_;
+    loaded_ = texts_;
     return true;
 }
 

@@ -11,10 +11,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/qt/VirtualKey.h"
 
@@ -36,12 +39,21 @@ QLineEdit* Field(int limit, QWidget* parent) {
     return edit;
 }
 
+// A header value: at least 80 pixels wide, and never narrower than its text.
+class ValueLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override {
+        QSize size = QLabel::minimumSizeHint().expandedTo(sizeHint());
+        return size.expandedTo(QSize(80, 0));
+    }
+};
+
 QLabel* Value(QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = new ValueLabel(parent);
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
     label->setStyleSheet("color: blue;");
-    label->setMinimumWidth(120);
     return label;
 }
 
@@ -49,6 +61,36 @@ QGroupBox* Group(const char* caption, QWidget* parent) {
     auto* group = new QGroupBox(caption, parent);
     group->setStyleSheet("QGroupBox { color: blue; font-weight: bold; }");
     return group;
+}
+
+// A page that scrolls when the panel is smaller than its rows need, so that no row is
+// squeezed. The panel asks to be as wide as the page, so that in a narrow window the file pane
+// beside it gives way and nothing is cut at the side.
+class PageScroll : public QScrollArea {
+  public:
+    explicit PageScroll(QWidget* page) {
+        setWidget(page);
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        page->installEventFilter(this);
+    }
+    QSize minimumSizeHint() const override {
+        const int width = widget()->minimumSizeHint().width() +
+                          verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+        return {std::max(QScrollArea::minimumSizeHint().width(), width),
+                QScrollArea::minimumSizeHint().height()};
+    }
+
+  protected:
+    // The page's needs change with its texts (a language, a long value).
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
+QScrollArea* Scrolling(QWidget* page) {
+    return new PageScroll(page);
 }
 
 // Reports the keys pressed in a field before the field handles them.
@@ -80,7 +122,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     auto* grid1 = new QGridLayout(GroupBox2);
     Ck_V1 = new QCheckBox("Use this format on saving info", GroupBox2);
     Ck_V1->setChecked(true);
-    grid1->addWidget(Ck_V1, 0, 1, 1, 3);
+    grid1->addWidget(Ck_V1, 0, 0, 1, 4);
     Label1 = RedLabel("Artist", GroupBox2);
     Label2 = RedLabel("Title", GroupBox2);
     Label3 = RedLabel("Album", GroupBox2);
@@ -113,6 +155,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
 
     GroupBox4 = Group("", TabV1);
     auto* grid4 = new QGridLayout(GroupBox4);
+    grid4->setHorizontalSpacing(4);  // narrow: the page fits beside the file pane at 640 pixels
     L1 = RedLabel("FileSize", GroupBox4);
     L2 = RedLabel("BitRate", GroupBox4);
     L3 = RedLabel("Mode", GroupBox4);
@@ -143,7 +186,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     grid4->addWidget(LEncoder, 3, 3);
     page1->addWidget(GroupBox4);
     page1->addStretch();
-    addTab(TabV1, "ID3 V 1");
+    addTab(Scrolling(TabV1), "ID3 V 1");
 
     // ID3v2 page: the tag, then the copy buttons.
     TabV2 = new QWidget(this);
@@ -151,7 +194,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     GroupBox3 = Group(" ID3v2 Tag ", TabV2);
     auto* grid2 = new QGridLayout(GroupBox3);
     Ck_V2 = new QCheckBox("Use this format on saving info", GroupBox3);
-    grid2->addWidget(Ck_V2, 0, 1, 1, 3);
+    grid2->addWidget(Ck_V2, 0, 0, 1, 4);
     Lab1 = RedLabel("Artist", GroupBox3);
     Lab2 = RedLabel("Title", GroupBox3);
     Lab3 = RedLabel("Album", GroupBox3);
@@ -161,8 +204,11 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     MP_artist2 = Field(0, GroupBox3);
     MP_Title2 = Field(0, GroupBox3);
     MP_Album2 = Field(0, GroupBox3);
-    MP_Year2 = Field(4, GroupBox3);
-    MP_Year2->setMaximumWidth(60);
+    MP_Year2 = Field(0, GroupBox3);
+    LimitTyping(MP_Year2, 4);
+    // A longer date read from the tag (2016-05-01) is shown whole.
+    MP_Year2->setMaximumWidth(
+        std::max(60, MP_Year2->fontMetrics().horizontalAdvance("0000-00-00") + 16));
     CB_genre2 = new QComboBox(GroupBox3);
     CB_genre2->setEditable(true);
     CB_genre2->setStyleSheet("color: blue;");
@@ -190,7 +236,7 @@ Mp3TagPanel::Mp3TagPanel(QWidget* parent) : QTabWidget(parent) {
     buttons->addWidget(B_CopyFrom);
     buttons->addStretch();
     page2->addLayout(buttons);
-    addTab(TabV2, "ID3 V 2");
+    addTab(Scrolling(TabV2), "ID3 V 2");
 
     // Keys and edits of the fields report to the main window with their page.
     auto watch = [this](QWidget* field, int page) {
@@ -235,13 +281,38 @@ void Mp3TagPanel::SetGenreText(QComboBox* box, const QString& text) {
     }
 }
 
+void LimitTyping(QLineEdit* edit, int limit) {
+    // Typed text may make the field as long as the limit, or as the longest text the program
+    // put there; what goes beyond is cut, as with a maximum length.
+    static const char* kAllowed = "tavrinTypingLimit";
+    edit->setProperty(kAllowed, std::max<int>(limit, edit->text().size()));
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](QString text) {
+        const int allowed = edit->property(kAllowed).toInt();
+        if (text.size() <= allowed) return;
+        // The typed characters end at the cursor: the ones beyond the limit go.
+        const int extra = int(text.size()) - allowed;
+        const int cursor = edit->cursorPosition();
+        text.remove(std::max(0, cursor - extra), extra);
+        edit->setText(text);
+        edit->setCursorPosition(std::max(0, cursor - extra));
+    });
+    // A text the program sets (not modified by the user) sets the length allowed.
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, limit] {
+        if (!edit->isModified())
+            edit->setProperty(kAllowed, std::max<int>(limit, edit->text().size()));
+    });
+}
+
 int Mp3TagPanel::GenrePosition(const QComboBox* box) {
     return box->findText(box->currentText(), Qt::MatchExactly);
 }
 
-MediaPanel::MediaPanel(QWidget* parent) : QWidget(parent) {
+MediaPanel::MediaPanel(QWidget* parent) : QFrame(parent) {
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(2);
     VrMediaButton1 = new QToolButton(this);
     VrMediaButton1->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     VrMediaButton1->setToolTip("Play");

@@ -2,7 +2,10 @@
 // ID3v2 with the copy buttons), and MPanel with Play and Stop.
 #pragma once
 
+#include <QFrame>
+#include <QString>
 #include <QTabWidget>
+#include <array>
 #include <functional>
 
 class QCheckBox;
@@ -44,10 +47,17 @@ class Mp3TagPanel : public QTabWidget {
     QLabel *LFileSize, *LBitRate, *LChannelMode, *LMPEGType, *LSampleRate, *LDuration, *LEncoder;
     QPushButton *B_CopyTo, *B_CopyFrom;
     bool loading = false;  // set while the panel is filled from a file: no edit
+    // The texts the ID3v2 page showed when it was filled (title, artist, album, year, genre,
+    // comment): a field that still shows its text is left as the tag has it.
+    std::array<QString, 6> shownV2;
 };
 
-// The player's panel: Play and Stop.
-class MediaPanel : public QWidget {
+// Limits what is typed into a field to `limit` characters; a longer text the program sets stays
+// whole, and typing may then fill the field up to that length.
+void LimitTyping(QLineEdit* edit, int limit);
+
+// The player's panel: Play and Stop in a small lowered (sunken) panel.
+class MediaPanel : public QFrame {
   public:
     explicit MediaPanel(QWidget* parent = nullptr);
     QToolButton *VrMediaButton1, *VrMediaButton3;

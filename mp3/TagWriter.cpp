@@ -11,8 +11,19 @@ int GenrePositionForIndex(std::uint8_t index) {
     return index < kGenreCount ? index + 1 : 0;
 }
 
+std::string DropFramesQuestion(const std::string& fileName, const std::vector<std::string>& ids) {
+    std::string list;
+    for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+    const std::size_t slash = fileName.rfind('/');
+    return "The ID3v2.2 tag of " +
+           (slash == std::string::npos ? fileName : fileName.substr(slash + 1)) +
+           " holds frames that an ID3v2.3 tag cannot carry: " + list +
+           ".\nSave the tag without them?";
+}
+
 TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, bool useV1,
-                          const ID3v1Texts& v1Texts, bool useV2, const ID3v2Texts& v2Texts) {
+                          const ID3v1Texts& v1Texts, bool useV2, const ID3v2Texts& v2Texts,
+                          UserQuestions* questions) {
     TagWriteResult result;
     if (useV1) {
         v1.SetTitle(v1Texts.title);
@@ -28,15 +39,31 @@ TagWriteResult IDTagWrite(const std::string& fileName, TID3v1& v1, TID3v2& v2, b
         }
     }
     if (useV2) {
-        v2.SetTitle(v2Texts.title);
-        v2.SetArtist(v2Texts.artist);
-        v2.SetAlbum(v2Texts.album);
-        v2.SetYear(v2Texts.year);
-        v2.SetGenre(v2Texts.genre);
-        v2.SetComment(v2Texts.comment);
-        if (!v2.Save(fileName)) {
+        const std::pair<ID3v2Field, const std::optional<TagText>*> fields[] = {
+            {ID3v2Field::Title, &v2Texts.title}, {ID3v2Field::Artist, &v2Texts.artist},
+            {ID3v2Field::Album, &v2Texts.album}, {ID3v2Field::Year, &v2Texts.year},
+            {ID3v2Field::Genre, &v2Texts.genre}, {ID3v2Field::Comment, &v2Texts.comment}};
+        for (const auto& [field, text] : fields) {
+            if (*text)
+                v2.SetText(field, **text);
+            else
+                v2.KeepText(field);
+        }
+        bool declined = false;
+        std::vector<std::string> kept;
+        auto askDrop = [&](const std::vector<std::string>& ids) {
+            declined =
+                !questions || !questions->AskYesNo("Confirm", DropFramesQuestion(fileName, ids));
+            if (!questions) kept = ids;
+            return !declined;
+        };
+        if (!v2.Save(fileName, askDrop)) {
             result.v2Failed = true;
-            result.messages.push_back("Can not save V2 tag to the file: " + fileName);
+            std::string message = "Can not save V2 tag to the file: " + fileName;
+            for (std::size_t i = 0; i < kept.size(); ++i)
+                message += (i == 0 ? " (ID3v2.2 frames without an ID3v2.3 form: " : ", ") + kept[i];
+            if (!kept.empty()) message += ")";
+            if (!declined || !questions) result.messages.push_back(message);
         }
     }
     return result;

@@ -113,7 +113,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::function<std::string()> levelText = [] { return std::string("6"); };
     // --- MP3 tag panel and playback ------------------------------------------------------
     void ViewMP3(const std::string& fileName);
-    void IDTagWrite(const std::string& fileName);
+    bool IDTagWrite(const std::string& fileName);  // false when a chosen tag was not saved
     void B_CopyFromClick();
     void B_CopyToClick();
     void MP_v1KeyDown(int key);

@@ -216,10 +216,9 @@ bool TMain::EmbedDescription(const std::string& archive) {
 }
 
 void TMain::B_SaveClick() {
-    if (!MP3Panel->isHidden()) {
-        IDTagWrite(state_.CurrentFile);
-    } else if (!EmbedDescription(state_.CurrentFile)) {
-        return;  // nothing stored: the edit stays pending
+    if (!MP3Panel->isHidden() ? !IDTagWrite(state_.CurrentFile)
+                              : !EmbedDescription(state_.CurrentFile)) {
+        return;  // not stored: the edit stays pending
     }
     ClearEdited();
 }

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <optional>
 
 #include "mp3/ID3v1.h"
 #include "mp3/ID3v2.h"
@@ -25,17 +26,17 @@ std::string Text(const QLineEdit* edit) {
     return ToAnsi(edit->text());
 }
 
-// A multi-line text as the tag stores it: lines joined by CR LF.
-std::string CrLfText(const QPlainTextEdit* edit) {
-    QString text = edit->toPlainText();
-    text.replace("\n", "\r\n");
-    return ToAnsi(text);
+// A tag text as the ID3v2 page shows it (a multi-line one with its CR LF as line breaks).
+QString Shown(const TagText& text) {
+    QString shown = QString::fromUtf8(QByteArray::fromStdString(ShownUtf8(text)));
+    shown.replace("\r\n", "\n");
+    return shown;
 }
 
-QString FromCrLf(const std::string& bytes) {
-    QString text = FromAnsi(bytes);
-    text.replace("\r\n", "\n");
-    return text;
+// A field's text for the tag, or nothing when it still shows what was loaded.
+std::optional<TagText> Edited(const QString& text, const QString& shown) {
+    if (text == shown) return std::nullopt;
+    return TypedText(text.toUtf8().toStdString());
 }
 
 }  // namespace
@@ -77,18 +78,21 @@ void TMain::ViewMP3(const std::string& fileName) {
         p.CB_Genre->setCurrentIndex(GenrePositionForIndex(tagV1_->GenreIndex()));
     }
     if (tagV2_->Load(fileName) && tagV2_->Present()) {
-        p.MP_Title2->setText(FromAnsi(tagV2_->Title()));
-        p.MP_artist2->setText(FromAnsi(tagV2_->Artist()));
-        p.MP_Album2->setText(FromAnsi(tagV2_->Album()));
-        p.MP_Year2->setText(FromAnsi(tagV2_->Year()));
-        Mp3TagPanel::SetGenreText(p.CB_genre2, FromAnsi(tagV2_->Genre()));
-        p.M_Comment->setPlainText(FromCrLf(tagV2_->Comment()));
+        p.MP_Title2->setText(Shown(tagV2_->Text(ID3v2Field::Title)));
+        p.MP_artist2->setText(Shown(tagV2_->Text(ID3v2Field::Artist)));
+        p.MP_Album2->setText(Shown(tagV2_->Text(ID3v2Field::Album)));
+        p.MP_Year2->setText(Shown(tagV2_->Text(ID3v2Field::Year)));
+        Mp3TagPanel::SetGenreText(p.CB_genre2, Shown(tagV2_->Text(ID3v2Field::Genre)));
+        p.M_Comment->setPlainText(Shown(tagV2_->Text(ID3v2Field::Comment)));
     }
+    // What the fields show now is the tag as it is: a field still showing it is not written.
+    p.shownV2 = {p.MP_Title2->text(), p.MP_artist2->text(),       p.MP_Album2->text(),
+                 p.MP_Year2->text(),  p.CB_genre2->currentText(), p.M_Comment->toPlainText()};
     p.loading = false;
 }
 
-void TMain::IDTagWrite(const std::string& fileName) {
-    if (!tagV1_ || !tagV2_) return;
+bool TMain::IDTagWrite(const std::string& fileName) {
+    if (!tagV1_ || !tagV2_) return true;
     Mp3TagPanel& p = *MP3Panel;
     ID3v1Texts v1;
     v1.title = Text(p.MP_title);
@@ -101,15 +105,20 @@ void TMain::IDTagWrite(const std::string& fileName) {
     if (!v1GenreTouched_ && tagV1_->Present() && tagV1_->GenreIndex() >= kGenreCount &&
         tagV1_->GenreIndex() != TID3v1::kNoGenre && p.CB_Genre->currentIndex() == 0)
         v1.keptGenreIndex = tagV1_->GenreIndex();
-    ID3v2Texts v2{Text(p.MP_Title2),
-                  Text(p.MP_artist2),
-                  Text(p.MP_Album2),
-                  Text(p.MP_Year2),
-                  ToAnsi(p.CB_genre2->currentText()),
-                  CrLfText(p.M_Comment)};
+    ID3v2Texts v2;
+    v2.title = Edited(p.MP_Title2->text(), p.shownV2[0]);
+    v2.artist = Edited(p.MP_artist2->text(), p.shownV2[1]);
+    v2.album = Edited(p.MP_Album2->text(), p.shownV2[2]);
+    v2.year = Edited(p.MP_Year2->text(), p.shownV2[3]);
+    v2.genre = Edited(p.CB_genre2->currentText(), p.shownV2[4]);
+    // The comment's lines are stored separated by CR LF.
+    QString comment = p.M_Comment->toPlainText();
+    if (comment != p.shownV2[5])
+        v2.comment = TypedText(comment.replace("\n", "\r\n").toUtf8().toStdString());
     TagWriteResult result = tavrin::IDTagWrite(fileName, *tagV1_, *tagV2_, p.Ck_V1->isChecked(), v1,
-                                               p.Ck_V2->isChecked(), v2);
+                                               p.Ck_V2->isChecked(), v2, &questions_);
     for (const std::string& message : result.messages) questions_.ShowNotice(message);
+    return !result.v1Failed && !result.v2Failed;
 }
 
 void TMain::B_CopyFromClick() {

@@ -201,7 +201,7 @@ bool TMain::SettlePendingEdit(bool leaving) {
     if (questions_.AskYesNo("Confirm",
                             leaving ? "Save the changes before exit?" : "Save the changes ?")) {
         if (!MP3Panel->isHidden()) {
-            IDTagWrite(state_.CurrentFile);
+            stored = IDTagWrite(state_.CurrentFile);
         } else {
             stored = EmbedDescription(state_.CurrentFile);
         }

@@ -79,6 +79,33 @@ TEST(CliMp3, PrintsTheBlockWithEscapes) {
                   "ID3v2 Track: 3\n");
 }
 
+TEST(CliMp3, UnicodeTextsArePrintedDecoded) {
+    TempDir dir;
+    // LAME's UTF-16 in a version 2.3 tag, mutagen's UTF-8 in a version 2.4 tag.
+    const std::string v23 =
+        test::Id3v2Tag(test::Id3v2Frame("TIT2", "\x01" + test::Utf16("Lame\tTitle")) +
+                       test::Id3v2Frame("COMM", std::string("\x01"
+                                                            "deu\0\0",
+                                                            6) +
+                                                    test::Utf16("Line\nTwo")));
+    const std::string v24 = test::Id3v2TagOf(
+        4, test::Id3v24Frame("TPE1", std::string("\x03\xC3\x84rtist \xE2\x98\x83\0", 14)) +
+               test::Id3v24Frame("TDRC", std::string("\x03"
+                                                     "2016-05-01\0",
+                                                     12)));
+    const std::string audio = test::Frames(test::Header{}, 417, 20);
+    WriteFile(dir / "a.mp3", v23 + audio);
+    WriteFile(dir / "b.mp3", v24 + audio);
+    std::string out, err;
+    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "a.mp3") + " " + Quoted(dir / "b.mp3"), &out, &err), 0)
+        << err;
+    EXPECT_NE(out.find("ID3v2 Title: Lame\\tTitle\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("ID3v2 Comment: Line\\nTwo\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("ID3v2 Version: 4\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("ID3v2 Artist: \xC3\x84rtist \xE2\x98\x83\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("ID3v2 Year: 2016-05-01\n"), std::string::npos) << out;
+}
+
 TEST(CliMp3, SeveralFilesAndFailures) {
     TempDir dir;
     WriteFile(dir / "zero.mp3", std::string(200, '\0'));
@@ -153,6 +180,30 @@ TEST_F(CliTag, UsageErrorsAndFailedSaves) {
     EXPECT_EQ(Tag("--v1 --v2 --title T"), 1);
     EXPECT_NE(err.find("Can not save V1 tag to the file: " + dir / "a.mp3"), std::string::npos);
     EXPECT_EQ(err.find("Can not save V2 tag"), std::string::npos);
+}
+
+TEST_F(CliTag, OtherTaggersTagsKeepTheirVersionAndFrames) {
+    const std::string others =
+        test::Id3v24Frame("TPE1", std::string("\x03\xC3\x84rtist\0", 9)) +
+        test::Id3v24Frame("APIC", std::string("\0image/png\0\x03\0", 14) + std::string(700, 'p'));
+    WriteFile(dir / "a.mp3",
+              test::Id3v2TagOf(4, test::Id3v24Frame("TIT2", std::string("\x03Old\0", 5)) + others) +
+                  audio);
+    ASSERT_EQ(Tag("--v2 --title New"), 0) << err;
+    EXPECT_EQ(
+        ReadFile(dir / "a.mp3"),
+        test::Id3v2TagOf(4, test::Id3v24Frame("TIT2", std::string("\0New", 4)) + others) + audio);
+
+    // A version 2.2 frame without a version 2.3 form: not saved, and the frame is named.
+    const std::string tag22 = test::Id3v2TagOf(
+        2, test::Id3v22Frame("TT2", std::string("\0Old", 4)) + test::Id3v22Frame("CRM", "owner"));
+    WriteFile(dir / "a.mp3", tag22 + audio);
+    EXPECT_EQ(Tag("--v2 --title New"), 1);
+    EXPECT_NE(err.find("Can not save V2 tag to the file: " + dir / "a.mp3" +
+                       " (ID3v2.2 frames without an ID3v2.3 form: CRM)"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(ReadFile(dir / "a.mp3").substr(0, tag22.size()), tag22);
 }
 
 // A write that fails half-way (here: the file size limit, with its signal ignored) leaves the

@@ -82,6 +82,40 @@ inline std::string Id3v2Tag(const std::string& frames, std::size_t padding = 0) 
            std::string(padding, '\0');
 }
 
+inline std::string Synchsafe(std::uint32_t v) {
+    return {static_cast<char>((v >> 21) & 0x7F), static_cast<char>((v >> 14) & 0x7F),
+            static_cast<char>((v >> 7) & 0x7F), static_cast<char>(v & 0x7F)};
+}
+
+// An ID3v2.4 frame: the size in 7-bit groups, the two flag bytes as given.
+inline std::string Id3v24Frame(const std::string& id, const std::string& body, int status = 0,
+                               int format = 0) {
+    return id + Synchsafe(static_cast<std::uint32_t>(body.size())) + static_cast<char>(status) +
+           static_cast<char>(format) + body;
+}
+
+// An ID3v2.2 frame: three-letter identifier, three-byte size.
+inline std::string Id3v22Frame(const std::string& id, const std::string& body) {
+    return id + BigEndian(static_cast<std::uint32_t>(body.size())).substr(1) + body;
+}
+
+// A whole tag of that version around the given frames.
+inline std::string Id3v2TagOf(int major, const std::string& frames, std::size_t padding = 0,
+                              int flags = 0) {
+    return Id3v2Header(major, static_cast<std::uint32_t>(frames.size() + padding), flags) + frames +
+           std::string(padding, '\0');
+}
+
+// ASCII text as UTF-16: little-endian with a byte order mark, or big-endian without.
+inline std::string Utf16(const std::string& ascii, bool bigEndian = false) {
+    std::string out = bigEndian ? "" : "\xFF\xFE";
+    for (char c : ascii) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
+
 // An ID3v1 tail: "TAG", then the given 125 bytes padded with zeros.
 inline std::string Id3v1Tail(const std::string& title, const std::string& artist,
                              const std::string& album, const std::string& year,

@@ -75,6 +75,12 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // --- Menus and tray -------------------------------------------------------------------
     void M_WWClick();
     void M_FontClick();
+    // Gives every page the minimum width of the widest (the tag panel's, in the language
+    // applied): the left panel's width then never follows what the page shows.
+    void FitPageWidths();
+    static constexpr int kLeftPanelWidth = 385;
+    // Keeps the described text colours of every window readable on the desktop's palette.
+    void FitColours();
     // Gives the description editor the font and colour chosen in the font dialog.
     void SetEditorFont(const FontChoice& chosen);
     void Hiddenfiles1Click();
@@ -192,6 +198,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // Controls other parts and tests reach.
     QToolButton *b_dizmode, *b_zipmode, *b_filemode, *b_quit;
     QWidget* PanLeftPane;
+    QSplitter* Splitter;
     QToolBar* ToolBar2;
     QComboBox *CB_DriveM, *CBDirM, *CB_DriveR, *CBDirR;
     TMFileExplorer *LeftPane, *RightPane;

@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
 #include "shell/QtUserQuestions.h"
+#include "shell/ReadableColours.h"
 #include "shell/TAboutBox.h"
 #include "shell/TMain.h"
 #include "shell/TrayMenu.h"
@@ -71,6 +73,7 @@ void TMain::SetEditorFont(const FontChoice& chosen) {
     QPalette p = DIZEdit->palette();
     p.setColor(QPalette::Text, QColor(QRgb(chosen.rgb)));
     DIZEdit->setPalette(p);
+    FitColoursToPalette(DIZEdit);
 }
 
 void TMain::Hiddenfiles1Click() {
@@ -138,8 +141,15 @@ void TMain::BuildTray() {
     });
 }
 
+void TMain::FitColours() {
+    for (QWidget* window : QApplication::topLevelWidgets()) FitColoursToPalette(window);
+}
+
 void TMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    // After every widget has taken the new palette.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        QTimer::singleShot(0, this, &TMain::FitColours);
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
         Minimize();
 }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -17,8 +18,10 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <filesystem>
 
 #include "description/Cust_ext.h"
+#include "lang/LangForm.h"
 #include "mp3/MP3Panel.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DescriptionEditor.h"
@@ -474,6 +477,55 @@ TEST_F(DescriptionModeTest, BoxArtIsCrispAtEverySizeTheFontDialogOffers) {
             ExpectCrispArt(main.DIZEdit,
                            std::string(family) + " " + std::to_string(points) + " pt");
         }
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Showing an MP3 file's tags never moves the splitter: the left panel keeps its width, in
+// every shipped language, and its toolbar keeps every control in view.
+TEST_F(DescriptionModeTest, LeftPanelKeepsItsWidthWithTheTagPanelInEveryLanguage) {
+    test::TempDir tones;
+    std::filesystem::copy_file(test::MakeToneMp3(tones, "song", "-b 128", 0.3), home / "song.mp3");
+    MakeZipWithPython(home / "a.zip", {{"file_id.diz", "text"}});
+    TMain& main = Start();
+    main.show();
+    QApplication::processEvents();
+    EXPECT_EQ(main.PanLeftPane->width(), TMain::kLeftPanelWidth);
+    EXPECT_GE(main.width(), 809);
+    Click("song.mp3");
+    QApplication::processEvents();
+    EXPECT_EQ(main.PanLeftPane->width(), TMain::kLeftPanelWidth);  // at the start-up size
+    const std::vector<std::string> languages = {"",           "ENGLISH.TVK", "FRENCH.TVK",
+                                                "GERMAN.TVK", "ITALIAN.TVK", "SPANISH.TVK"};
+    // A window wider than the test screen would let it grow to.
+    main.resize(1000, 586);
+    for (const std::string& language : languages) {
+        SCOPED_TRACE(language);
+        if (!language.empty())
+            startup->LangForm()->LoadLanguage(std::string(TAVRIN_SOURCE_DIR) + "/data/lang/" +
+                                              language);
+        QApplication::processEvents();
+        const int width = main.PanLeftPane->width();
+        EXPECT_GE(width, TMain::kLeftPanelWidth);
+        for (const char* file : {"song.mp3", "a.zip", "song.mp3"}) {
+            Click(file);
+            QApplication::processEvents();
+            EXPECT_EQ(main.PanLeftPane->width(), width) << file;
+            for (QAction* action : main.ToolBar2->actions())
+                if (QWidget* control = main.ToolBar2->widgetForAction(action))
+                    EXPECT_TRUE(control->isVisible())
+                        << file << " " << control->toolTip().toStdString();
+        }
+        // The tag panel's rows are not cut at the side.
+        Click("song.mp3");
+        QApplication::processEvents();
+        EXPECT_GE(main.MP3Panel->Ck_V1->width(), main.MP3Panel->Ck_V1->sizeHint().width());
+        EXPECT_LE(main.MP3Panel->mapTo(&main, QPoint(main.MP3Panel->width(), 0)).x(), main.width());
     }
 }
 

@@ -328,6 +328,31 @@ TEST_F(PackerTest, WaitWindowKeepsMovingWhileTheEngineWorks) {
     EXPECT_FALSE(wait.Anm1->Running());
 }
 
+// The wait window comes over the window the work was started from, active, and goes back to
+// the main window afterwards; the flying sheet's whole arc lies inside the animation.
+TEST_F(PackerTest, WaitWindowComesOverTheWindowItWasStartedFrom) {
+    TMain& main = Start();
+    main.show();
+    main.FrmUnzip->show();
+    main.FrmUnzip->activateWindow();
+    QApplication::setActiveWindow(main.FrmUnzip);
+    QWidget* parentDuring = nullptr;
+    bool shownDuring = false;
+    QTimer::singleShot(150, [&] {
+        parentDuring = main.FrmWaitZip->parentWidget();
+        shownDuring = main.FrmWaitZip->isVisible() && main.FrmWaitZip->isActiveWindow();
+    });
+    main.FrmWaitZip->RunBlocking(
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(400)); });
+    EXPECT_EQ(parentDuring, main.FrmUnzip);
+    EXPECT_TRUE(shownDuring);
+    EXPECT_EQ(main.FrmWaitZip->parentWidget(), &main);
+    EXPECT_FALSE(main.FrmWaitZip->isVisible());
+    const QRectF inside(QPointF(0, 0), QSizeF(main.FrmWaitZip->Anm1->size()));
+    for (int frame = 0; frame < CopyAnimation::kFrames; ++frame)
+        EXPECT_TRUE(inside.contains(CopyAnimation::SheetBounds(frame))) << frame;
+}
+
 TEST_F(PackerTest, SaveDialogChoosesTheArchiveName) {
     TMain& main = Start();
     questions.saveNames = {std::optional<std::string>(home / "chosen.zip"), std::nullopt};

@@ -251,6 +251,9 @@ void Walk(Startup& startup, bool english) {
     main.LeftPane->SetFocus();
     SelectItems(main.LeftPane, {"art.zip", "song.mp3"});
     ShootModal("copy-question", [&] { main.b_copy->click(); });
+    main.activateWindow();
+    Wait(300);
+    main.LeftPane->SetFocus();
     ShootModal("delete-question", [&] { main.b_delete->click(); });
     SelectItems(main.LeftPane, {"picture.bmp"});
     main.LeftPane->SetFocus();

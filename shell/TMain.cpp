@@ -479,7 +479,7 @@ void TMain::FitPageWidths() {
     }
     int need = 0;
     for (QWidget* page : {DIZPage, PackPage, FileMgrPage}) {
-        if (page->layout()) page->layout()->activate();
+        for (QLayout* layout : page->findChildren<QLayout*>()) layout->invalidate();
         need = std::max(need, page->minimumSizeHint().width());
     }
     if (!tagsShown) {
@@ -489,14 +489,18 @@ void TMain::FitPageWidths() {
     JobControl->setMinimumWidth(need);
     // A window too narrow for the left panel and the page grows, as far as the screen allows,
     // rather than squeezing the panel's toolbar.
-    const int left = std::max(Splitter->sizes().value(0), kLeftPanelWidth);
+    // (The splitter spans the whole width of the window.)
+    const int left = Splitter->isVisible() ? Splitter->sizes().value(0) : kLeftPanelWidth;
     const int wanted = left + Splitter->handleWidth() + need;
-    if (Splitter->width() < wanted && !isMaximized() && !isFullScreen()) {
-        int grown = width() + wanted - Splitter->width();
+    if (width() < wanted && !isMaximized() && !isFullScreen()) {
+        int grown = wanted;
         if (QScreen* screen = this->screen())
             grown = std::min(grown, screen->availableGeometry().width());
         resize(grown, height());
-        Splitter->setSizes({left, Splitter->width() - left - Splitter->handleWidth()});
+        Splitter->setSizes({left, grown - left - Splitter->handleWidth()});
+        if (!isVisible())
+            if (QScreen* screen = this->screen())
+                move(screen->availableGeometry().center() - rect().center());
     }
 }
 

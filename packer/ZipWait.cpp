@@ -14,6 +14,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/qt/CaptionBar.h"
 #include "shell/AppIcon.h"
 
 namespace tavrin {
@@ -81,9 +82,10 @@ QRectF CopyAnimation::SheetBounds(int frame) {
 
 TFrmWaitZip::TFrmWaitZip(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Processing, please wait...");
-    setFixedSize(366, 134);
     setModal(true);
-    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // No buttons and nothing to close it with while it works.
+    CaptionBar::Install(this);
+    setFixedSize(QSize(366, 134).grownBy(contentsMargins()));
     auto* layout = new QHBoxLayout(this);
     Anm1 = new CopyAnimation(this);
     layout->addWidget(Anm1);

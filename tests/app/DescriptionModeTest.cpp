@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <cmath>
 #include <filesystem>
 
 #include "description/Cust_ext.h"
@@ -383,7 +384,9 @@ TEST_F(DescriptionModeTest, ModesMenusAndTray) {
     questions.fonts = {chosen};
     main.M_FontClick();
     EXPECT_EQ(questions.records.back().text, "6-14");
-    EXPECT_EQ(main.DIZEdit->font().pointSize(), 14);
+    // 14 points on the pixel grid: a whole pixel size.
+    EXPECT_EQ(main.DIZEdit->font().pixelSize(),
+              int(std::lround(14 * main.DIZEdit->logicalDpiY() / 72.0)));
     EXPECT_TRUE(main.DIZEdit->font().underline());
 
     main.Hiddenfiles1->trigger();

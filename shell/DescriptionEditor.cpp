@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,12 @@ QFont DescriptionEditor::DescriptionFont() {
     QString family = "Monospace";
     const QStringList installed = QFontDatabase::families();
     // Terminus is a pixel font with every code page 437 glyph at its native sizes (12 pixels
-    // among them); Unifont and DejaVu Sans Mono only when it is missing.
+    // among them); Unifont and DejaVu Sans Mono only when it is missing. On a scaled screen
+    // a pixel font's strike is drawn unscaled in doubled cells (blocks fall apart), so there
+    // an outline font draws the art at the screen's own pixel size.
+    const bool scaled = qApp && qApp->devicePixelRatio() != 1.0;
     for (const char* name : {"Terminal", "Terminus", "Unifont", "DejaVu Sans Mono"}) {
+        if (scaled && !QFontDatabase::isSmoothlyScalable(name)) continue;
         if (installed.contains(name, Qt::CaseInsensitive)) {
             family = name;
             break;

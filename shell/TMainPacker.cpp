@@ -51,6 +51,13 @@ void TMain::ListaZipDragDrop(TMFileExplorer* source) {
     dropped_.push_back(path);
 }
 
+void TMain::ListaZipDropFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        ListaZip->addItem(QFile::decodeName(QByteArray::fromStdString(path)));
+        dropped_.push_back(path);
+    }
+}
+
 bool TMain::ListaZipKeyDown(int key) {
     if (key != VK_DELETE) return false;
     QListWidgetItem* focused = ListaZip->currentItem();

@@ -67,7 +67,7 @@ TEST_F(KilledSave, AnMp3IsWhollyOldOrWhollyNew) {
     ASSERT_FALSE(tone.empty());
     std::string old;
     const std::string piece = ReadFile(tone);
-    while (old.size() < (std::size_t{16} << 20)) old += piece;  // about 40 MB of LAME frames
+    while (old.size() < (std::size_t{16} << 20)) old += piece;  // about 16 MB of LAME frames
     const std::string file = dir / "big.mp3";
     const std::vector<std::string> save = {kCli, "tag", "--v2", "--title", "New", file};
     WriteFile(file, old);

@@ -34,6 +34,7 @@
 #include "mp3/ID3v2.h"
 #include "mp3/MP3Panel.h"
 #include "platform/Volumes.h"
+#include "platform/qt/Text.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
 #include "shell/DropList.h"
@@ -140,7 +141,7 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     ConnectFileManager();
     LeftPane->OnClick = [this] { LeftPaneClick(); };
     LeftPane->OnKeyUp = [this](int key, Qt::KeyboardModifiers) { LeftPaneKeyUp(key); };
-    std::string home = WithSlash(QDir::homePath().toStdString());
+    std::string home = WithSlash(FileNameBytes(QDir::homePath()));
     LeftPane->SetDirectory(home);
     RightPane->SetDirectory(home);
     b_dizmodeClick();
@@ -353,7 +354,7 @@ void TMain::BuildBottomToolbars() {
     b_fileID = MakeButton(ToolDIZ, {}, "file_id.diz", QStyle::SP_FileIcon);
     b_filename = MakeButton(ToolDIZ, {}, "<filename>.txt", QStyle::SP_FileLinkIcon);
     b_readme = MakeButton(ToolDIZ, {}, "readme.txt", QStyle::SP_MessageBoxInformation);
-    b_custom = MakeButton(ToolDIZ, QString::fromStdString(state_.AllCustomLabel), "custom");
+    b_custom = MakeButton(ToolDIZ, Utf8Text(state_.AllCustomLabel), "custom");
     for (QToolButton* b : {b_auto, b_fileID, b_filename, b_readme, b_custom}) {
         b->setCheckable(true);
         ToolDIZ->addWidget(b);
@@ -385,7 +386,7 @@ void TMain::BuildBottomToolbars() {
     ToolZIP = new QToolBar("ToolZIP", this);
     Lstep2 = StepLabel("step 2:", "fuchsia", true, ToolZIP);
     edtZipFileName = new QLineEdit(
-        QString::fromStdString(WithSlash(QDir::homePath().toStdString()) + "ZIPPED.ZIP"), ToolZIP);
+        FileNameText(WithSlash(FileNameBytes(QDir::homePath())) + "ZIPPED.ZIP"), ToolZIP);
     edtZipFileName->setFixedWidth(258);
     QFont bold = edtZipFileName->font();
     bold.setBold(true);
@@ -448,16 +449,16 @@ void TMain::b_filemodeClick() {
 
 void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
     for (const Volume& v : volumes) {
-        CB_DriveM->addItem(QString::fromStdString(v.rootPath));
-        CB_DriveR->addItem(QString::fromStdString(v.rootPath));
+        CB_DriveM->addItem(FileNameText(v.rootPath));
+        CB_DriveR->addItem(FileNameText(v.rootPath));
     }
 }
 
 void TMain::FillGenreBoxes() {
     for (QComboBox* box : {CB_Genre, CB_genre2}) box->addItem(QString());
     for (const char* name : GenreList()) {
-        CB_Genre->addItem(QString::fromLatin1(name));
-        CB_genre2->addItem(QString::fromLatin1(name));
+        CB_Genre->addItem(ContentText(name));
+        CB_genre2->addItem(ContentText(name));
     }
 }
 
@@ -476,10 +477,10 @@ bool TMain::FormCreate() {
 
     std::vector<Volume> volumes = MountedVolumes();
     FillDriveBoxes(volumes);
-    CBDirM->setEditText(QString::fromStdString(LeftPane->Directory()));
-    CB_DriveM->setEditText(QString::fromStdString(VolumeRootOf(LeftPane->Directory(), volumes)));
-    CBDirR->setEditText(QString::fromStdString(RightPane->Directory()));
-    CB_DriveR->setEditText(QString::fromStdString(VolumeRootOf(RightPane->Directory(), volumes)));
+    CBDirM->setEditText(FileNameText(LeftPane->Directory()));
+    CB_DriveM->setEditText(FileNameText(VolumeRootOf(LeftPane->Directory(), volumes)));
+    CBDirR->setEditText(FileNameText(RightPane->Directory()));
+    CB_DriveR->setEditText(FileNameText(VolumeRootOf(RightPane->Directory(), volumes)));
 
     state_.ConfirmCopyText = "Confirm copy";
     state_.ConfirmMoveText = "Confirm move";

@@ -42,6 +42,7 @@ bool Startup::CreateWindows() {
     // The About box is the main window's; the viewer window comes last.
     auto* view = new viewer::TViewForm(main_.get());
     main_->AttachViewer(view);
+    main_->FitColours();
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QStackedLayout>
 #include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/qt/Text.h"
@@ -119,30 +120,27 @@ class PaneView : public Base {
         pane_->Logic().Click();
         auto* drag = new QDrag(this);
         drag->setMimeData(pane_->MakeDragData());
-        drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+        if (pane_->runDrag) pane_->runDrag(drag);
     }
-    void dragEnterEvent(QDragEnterEvent* e) override {
-        if (pane_->AcceptsDrag(e->mimeData()))
-            e->acceptProposedAction();
-        else
-            e->ignore();
-    }
-    void dragMoveEvent(QDragMoveEvent* e) override {
-        if (pane_->AcceptsDrag(e->mimeData()))
-            e->acceptProposedAction();
-        else
-            e->ignore();
-    }
+    void dragEnterEvent(QDragEnterEvent* e) override { Answer(e); }
+    void dragMoveEvent(QDragMoveEvent* e) override { Answer(e); }
     void dropEvent(QDropEvent* e) override {
-        if (!pane_->AcceptsDrag(e->mimeData())) {
-            e->ignore();
-            return;
-        }
-        e->acceptProposedAction();
+        if (!Answer(e)) return;
         pane_->Drop(e->mimeData());
     }
 
   private:
+    // A drop on a pane always copies, whatever the source proposed.
+    bool Answer(QDropEvent* e) {
+        if (!pane_->AcceptsDrag(e->mimeData())) {
+            e->ignore();
+            return false;
+        }
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        return true;
+    }
+
     TMFileExplorer* pane_;
 };
 
@@ -227,6 +225,7 @@ TMFileExplorer::TMFileExplorer(std::string* programDir, QWidget* parent)
     report_->setItemsExpandable(false);
     report_->header()->setSectionsClickable(true);
     report_->header()->setStretchLastSection(false);
+    report_->header()->setMinimumSectionSize(1);  // the spacing column is narrower than a text
     connect(report_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (logic_.IsDriveList()) return;
         logic_.ColumnClicked(column);
@@ -247,9 +246,11 @@ TMFileExplorer::TMFileExplorer(std::string* programDir, QWidget* parent)
         model_->Reset();
         syncing_ = false;
         ApplyColumns();
+        if (style_ != vsReport) ApplyListStyle();
         QApplication::restoreOverrideCursor();
         if (OnChange) OnChange();
     };
+    runDrag = [](QDrag* drag) { drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction); };
     openFile = [](const std::string& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(Decode(path)));
     };
@@ -282,19 +283,47 @@ void TMFileExplorer::SetViewStyle(ViewStyle style) {
     if (style == vsReport) {
         stack_->setCurrentWidget(report_);
     } else {
-        bool icons = style == vsIcon || style == vsSmallIcon;
-        list_->setViewMode(icons ? QListView::IconMode : QListView::ListMode);
-        list_->setIconSize(style == vsIcon ? QSize(32, 32) : QSize(16, 16));
-        list_->setFlow(style == vsList ? QListView::TopToBottom : QListView::LeftToRight);
-        list_->setWrapping(true);
-        list_->setResizeMode(QListView::Adjust);
-        list_->setMovement(QListView::Static);
-        list_->setWordWrap(style == vsIcon);
-        list_->setGridSize(style == vsIcon ? QSize(96, 64) : QSize());
-        list_->setSpacing(style == vsIcon ? 0 : 1);
+        ApplyListStyle();
         stack_->setCurrentWidget(list_);
     }
     if (hadFocus) SetFocus();
+}
+
+void TMFileExplorer::ApplyListStyle() {
+    const bool large = style_ == vsIcon;
+    list_->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+    list_->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+    // Small icons fill rows, the list fills columns; both in cells of one size, the icon left
+    // of its caption.
+    list_->setFlow(style_ == vsList ? QListView::TopToBottom : QListView::LeftToRight);
+    list_->setWrapping(true);
+    list_->setResizeMode(QListView::Adjust);
+    list_->setMovement(QListView::Static);
+    list_->setWordWrap(large);
+    list_->setSpacing(0);
+    list_->setTextElideMode(large ? Qt::ElideRight : Qt::ElideMiddle);
+    if (large) {
+        list_->setGridSize(QSize(96, 64));
+    } else {
+        // As wide as the longest caption needs, within bounds that keep several columns.
+        const QFontMetrics metrics(list_->font());
+        const auto& items = logic_.Items();
+        std::size_t longest = 0;
+        for (const FileItem& item : items) longest = std::max(longest, item.caption.size());
+        int widest = 0, measured = 0;
+        for (const FileItem& item : items) {
+            if (item.caption.size() * 10 < longest * 7 || measured >= 200) continue;
+            widest = std::max(widest, metrics.horizontalAdvance(Decode(item.caption)));
+            ++measured;
+        }
+        const int cell = std::clamp(widest + 16 + 14, 110, 260);
+        list_->setGridSize(QSize(cell, std::max(16, metrics.height()) + 6));
+    }
+    // Static movement turns dragging off: the panes drag and take drops in every style.
+    list_->setDragEnabled(true);
+    list_->setAcceptDrops(true);
+    list_->viewport()->setAcceptDrops(true);
+    list_->setDragDropMode(QAbstractItemView::DragDrop);
 }
 
 void TMFileExplorer::SetShowColumnHeaders(bool show) {
@@ -339,10 +368,21 @@ QAbstractItemView* TMFileExplorer::CurrentView() const {
     return style_ == vsReport ? static_cast<QAbstractItemView*>(report_) : list_;
 }
 
+int TMFileExplorer::ColumnWidth(int column) const {
+    const std::vector<ColumnInfo> columns = logic_.Columns();
+    const int described = columns[std::size_t(column)].width;
+    // The narrow third column of a folder listing only spaces the others.
+    if (column == 2 && !logic_.IsDriveList()) return described;
+    // The described widths are minimums: a larger font than the described one needs more.
+    int content = static_cast<const QAbstractItemView*>(report_)->sizeHintForColumn(column);
+    if (!report_->isHeaderHidden())
+        content = std::max(content, report_->header()->sectionSizeHint(column));
+    return std::max(described, content);
+}
+
 void TMFileExplorer::ApplyColumns() {
-    std::vector<ColumnInfo> columns = logic_.Columns();
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        report_->setColumnWidth(int(i), columns[i].width);
+    for (int i = 0; i < int(logic_.Columns().size()); ++i)
+        report_->setColumnWidth(i, ColumnWidth(i));
 }
 
 void TMFileExplorer::SyncSelection() {
@@ -412,10 +452,15 @@ void TMFileExplorer::HandleRightButton(const QPoint& viewportPos, QAbstractItemV
 QMimeData* TMFileExplorer::MakeDragData() const {
     auto* data = new QMimeData;
     data->setData(kPaneMimeType, QByteArray::number(IdOf(this)));
-    QList<QUrl> urls;
-    for (const FileItem& item : logic_.Items())
-        if (item.selected) urls.push_back(QUrl::fromLocalFile(Decode(item.sub[kSubPath])));
-    data->setUrls(urls);
+    // Other programs take the files as a list of URIs of the paths' own bytes.
+    QByteArray uris;
+    for (const FileItem& item : logic_.Items()) {
+        if (!item.selected) continue;
+        const std::string& path = item.sub[kSubPath];
+        uris += "file://" + QByteArray(path.data(), qsizetype(path.size())).toPercentEncoding("/") +
+                "\r\n";
+    }
+    data->setData("text/uri-list", uris);
     return data;
 }
 
@@ -427,12 +472,40 @@ TMFileExplorer* TMFileExplorer::PaneOfDrag(const QMimeData* data) {
     return ok && it != Panes().end() ? it->second : nullptr;
 }
 
+std::vector<std::string> TMFileExplorer::FilesOfDrag(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || PaneOfDrag(data) || !data->hasFormat("text/uri-list")) return paths;
+    // The list is read as bytes: a file URI percent-encodes the name's own bytes, which need
+    // not be UTF-8 (a Latin-1 name), and must reach the file operation unchanged.
+    const QList<QByteArray> lines = data->data("text/uri-list").split('\n');
+    for (QByteArray line : lines) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || !line.toLower().startsWith("file://"))
+            continue;
+        QByteArray rest = line.mid(7);
+        const qsizetype slash = rest.indexOf('/');
+        if (slash < 0) continue;
+        const QByteArray host = rest.left(slash);
+        if (!host.isEmpty() && host != "localhost") continue;  // not this machine's file
+        QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
+        if (path.size() > 1 && path.endsWith('/')) path.chop(1);
+        paths.emplace_back(path.constData(), std::size_t(path.size()));
+    }
+    return paths;
+}
+
 bool TMFileExplorer::AcceptsDrag(const QMimeData* data) {
-    return OnDragOver && OnDragOver(PaneOfDrag(data));
+    if (TMFileExplorer* source = PaneOfDrag(data)) return OnDragOver && OnDragOver(source);
+    return OnDropFiles && !FilesOfDrag(data).empty();
 }
 
 void TMFileExplorer::Drop(const QMimeData* data) {
-    if (OnDragDrop) OnDragDrop(PaneOfDrag(data));
+    if (TMFileExplorer* source = PaneOfDrag(data)) {
+        if (OnDragDrop) OnDragDrop(source);
+        return;
+    }
+    std::vector<std::string> files = FilesOfDrag(data);
+    if (!files.empty() && OnDropFiles) OnDropFiles(files);
 }
 
 }  // namespace tavrin

@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "filemanager/FileListLogic.h"
 
 class QAbstractItemView;
+class QDrag;
 class QListView;
 class QMimeData;
 class QStackedLayout;
@@ -67,6 +69,9 @@ class TMFileExplorer : public QWidget {
 
     // The pane a drag comes from, or null when the drag is not a pane's.
     static TMFileExplorer* PaneOfDrag(const QMimeData* data);
+    // The local files of a drag from another program (text/uri-list), as the bytes of their
+    // paths; empty for a pane's drag and for anything that names no local file.
+    static std::vector<std::string> FilesOfDrag(const QMimeData* data);
 
     // Events of the pane.
     std::function<void()> OnChange;    // an item changed (selection, listing)
@@ -76,6 +81,11 @@ class TMFileExplorer : public QWidget {
     std::function<void(int key, Qt::KeyboardModifiers)> OnKeyUp;
     std::function<bool(TMFileExplorer* source)> OnDragOver;  // accept the drag?
     std::function<void(TMFileExplorer* source)> OnDragDrop;
+    // Files dragged from another program (the desktop's file manager): their paths.
+    std::function<void(const std::vector<std::string>& paths)> OnDropFiles;
+    // Runs a drag that has started (replaceable in tests; the default runs it with the
+    // platform until the drop).
+    std::function<void(QDrag* drag)> runDrag;
     // Opens a file with its default action (replaceable in tests).
     std::function<void(const std::string& path)> openFile;
 
@@ -89,9 +99,13 @@ class TMFileExplorer : public QWidget {
     void Drop(const QMimeData* data);
     QMimeData* MakeDragData() const;
 
+    // Report view: the width each column shows with, at least the described one.
+    int ColumnWidth(int column) const;
+
   private:
     void SyncSelection();
     void ApplyColumns();
+    void ApplyListStyle();
 
     FileListLogic logic_;
     std::unique_ptr<FileListModel> model_;

@@ -28,6 +28,8 @@ void TLangForm::LoadLanguage(const std::string& path) {
         for (const LanguageKey& key : LanguageKeys()) Apply(key.id, file.Text(key.id));
         // The last item of the custom-names menu carries the new label.
         if (Custom_ext) Custom_ext->GenerateCustMenu();
+        // Longer captions may need wider pages.
+        main_.FitPageWidths();
     } catch (const std::exception&) {
         questions_.ShowNotice("Err language file; default English");
     }

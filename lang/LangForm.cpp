@@ -13,6 +13,7 @@
 
 #include "app/Settings.h"
 #include "platform/profile/ProfileFile.h"
+#include "platform/qt/CaptionBar.h"
 #include "platform/qt/Text.h"
 #include "shell/TMain.h"
 
@@ -40,8 +41,8 @@ TLangForm::TLangForm(TMain& main, UserQuestions& questions)
     : QDialog(&main), main_(main), questions_(questions) {
     setWindowTitle("Customize language");
     // A fixed border and no title-bar buttons: the form is left through its own buttons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    CaptionBar::Install(this);
     setModal(true);
 
     auto* grid = new QGridLayout(this);
@@ -162,13 +163,18 @@ void TLangForm::FitToTexts() {
     Label2->setMinimumSize(0, 0);
     Label2->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     grid->invalidate();
-    const int width = std::max(kWidth, grid->totalMinimumSize().width());
+    // The client area: inside the form's own caption and border.
+    const QMargins frame = contentsMargins();
+    const int width =
+        std::max(kWidth + frame.left() + frame.right(), grid->totalMinimumSize().width());
     const QMargins margins = grid->contentsMargins();
     const int spacing = static_cast<QGridLayout*>(grid)->horizontalSpacing();
-    Label2->setFixedWidth((width - margins.left() - margins.right() - spacing) / 2);
+    Label2->setFixedWidth(
+        (width - frame.left() - frame.right() - margins.left() - margins.right() - spacing) / 2);
     Label2->setMinimumHeight(Label2->heightForWidth(Label2->width()));
     grid->invalidate();
-    const int height = std::max(kHeight, grid->totalMinimumSize().height());
+    const int height =
+        std::max(kHeight + frame.top() + frame.bottom(), grid->totalMinimumSize().height());
     setFixedSize(width, height);
 }
 

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -142,11 +143,31 @@ void TFrmUnzip::FitRows() {
     R_sel->setGeometry(secondLeft, 370, 300 - secondLeft, 20);
 }
 
+void TFrmUnzip::PlaceHeadings() {
+    // Each heading starts where its column of the listing lines starts: the size at the
+    // first character, the date at the tenth, the name at the twenty-sixth.
+    const QFontMetrics metrics(FilesList->font());
+    const int textMargin =
+        FilesList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, FilesList) + 1;
+    const int textLeft = FilesList->x() + FilesList->viewport()->x() + textMargin;
+    const int columns[] = {0, 9, 25};
+    QLabel* headings[] = {Label2, Label3, Label4};
+    const int right = FilesList->x() + FilesList->width();
+    for (int i = 0; i < 3; ++i) {
+        const int left = textLeft + metrics.horizontalAdvance(QString(columns[i], ' '));
+        const int next =
+            i < 2 ? textLeft + metrics.horizontalAdvance(QString(columns[i + 1], ' ')) : right;
+        headings[i]->setGeometry(left, 6, std::max(next - left, headings[i]->sizeHint().width()),
+                                 16);
+    }
+}
+
 void TFrmUnzip::showEvent(QShowEvent* event) {
     std::string caption = selectedCaption ? selectedCaption() : std::string();
     setWindowTitle("Decompressing " + FileNameText(caption));
     B_Options->setText("Options >>");
     FitRows();
+    PlaceHeadings();
     setFixedSize(kNarrowWidth, height());
     if (onList) onList(selectedPath ? selectedPath() : std::string());
     QDialog::showEvent(event);

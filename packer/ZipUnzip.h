@@ -71,6 +71,7 @@ class TFrmUnzip : public QDialog {
 
   private:
     void FitRows();
+    void PlaceHeadings();
 };
 
 }  // namespace tavrin

@@ -1,14 +1,20 @@
 #include "packer/ZipWait.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
+#include <QTransform>
 #include <atomic>
+#include <cmath>
 #include <thread>
 
+#include "platform/qt/CaptionBar.h"
 #include "shell/AppIcon.h"
 
 namespace tavrin {
@@ -46,24 +52,40 @@ void CopyAnimation::paintEvent(QPaintEvent*) {
     folder(8);
     folder(220);
     // The sheet follows an arc from the left folder to the right one.
-    double t = double(frame_) / (kFrames - 1);
-    int x = int(30 + t * 200);
-    int y = int(30 - 26 * 4 * t * (1 - t));
+    const SheetPlace place = SheetAt(frame_);
     p.save();
-    p.translate(x, y);
-    p.rotate(-20 + 40 * t);
+    p.translate(place.centre);
+    p.rotate(place.angle);
     p.setPen(QPen(Qt::darkGray, 1));
     p.setBrush(Qt::white);
-    p.drawRect(-8, -10, 16, 20);
+    p.drawRect(kSheet);
     for (int line = -6; line <= 6; line += 4) p.drawLine(-5, line, 5, line);
     p.restore();
 }
 
+CopyAnimation::SheetPlace CopyAnimation::SheetAt(int frame) {
+    const double t = double(frame) / (kFrames - 1);
+    // The highest point of the arc leaves room for the turned sheet's corners: the whole arc
+    // stays inside the animation.
+    const double reach = std::hypot(kSheet.width() / 2, kSheet.height() / 2) + 1;
+    const double base = 34, top = reach;
+    return {QPointF(30 + t * 200, base - (base - top) * 4 * t * (1 - t)), -20 + 40 * t};
+}
+
+QRectF CopyAnimation::SheetBounds(int frame) {
+    const SheetPlace place = SheetAt(frame);
+    QTransform turn;
+    turn.translate(place.centre.x(), place.centre.y());
+    turn.rotate(place.angle);
+    return turn.mapRect(kSheet);
+}
+
 TFrmWaitZip::TFrmWaitZip(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Processing, please wait...");
-    setFixedSize(366, 134);
     setModal(true);
-    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // No buttons and nothing to close it with while it works.
+    CaptionBar::Install(this);
+    setFixedSize(QSize(366, 134).grownBy(contentsMargins()));
     auto* layout = new QHBoxLayout(this);
     Anm1 = new CopyAnimation(this);
     layout->addWidget(Anm1);
@@ -74,7 +96,16 @@ TFrmWaitZip::TFrmWaitZip(QWidget* parent) : QDialog(parent) {
 
 void TFrmWaitZip::RunBlocking(const std::function<void()>& call) {
     busy_ = true;
+    // Over the window the work was started from (the unzip dialog, say), so the window
+    // manager keeps it on top of that window; raised and active, centred on the screen.
+    QWidget* home = parentWidget();
+    QWidget* over = QApplication::activeWindow();
+    if (over && over != this && over != home) setParent(over, windowFlags());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     show();
+    raise();
+    activateWindow();
     Anm1->Start();
     repaint();
     QEventLoop loop;
@@ -91,6 +122,7 @@ void TFrmWaitZip::RunBlocking(const std::function<void()>& call) {
     Anm1->Stop();
     busy_ = false;
     hide();
+    if (parentWidget() != home) setParent(home, windowFlags());
 }
 
 void TFrmWaitZip::closeEvent(QCloseEvent* event) {

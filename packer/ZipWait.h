@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRectF>
 #include <functional>
 
 class QTimer;
@@ -19,6 +20,14 @@ class CopyAnimation : public QWidget {
     void Stop();
     bool Running() const;
     int Frame() const { return frame_; }
+    // Where the sheet is at `frame`: its centre and turn, and the rectangle it covers.
+    struct SheetPlace {
+        QPointF centre;
+        double angle;
+    };
+    static SheetPlace SheetAt(int frame);
+    static QRectF SheetBounds(int frame);
+    static constexpr QRectF kSheet{-8, -10, 16, 20};  // the sheet around its centre
 
   protected:
     void paintEvent(QPaintEvent* event) override;

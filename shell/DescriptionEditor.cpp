@@ -1,7 +1,11 @@
 #include "shell/DescriptionEditor.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "description/Cp437.h"
 #include "platform/qt/VirtualKey.h"
@@ -11,17 +15,45 @@ namespace tavrin {
 QFont DescriptionEditor::DescriptionFont() {
     QString family = "Monospace";
     const QStringList installed = QFontDatabase::families();
-    for (const char* name : {"Terminal", "Unifont", "DejaVu Sans Mono"}) {
+    // Terminus is a pixel font with every code page 437 glyph at its native sizes (12 pixels
+    // among them); Unifont and DejaVu Sans Mono only when it is missing. On a scaled screen
+    // a pixel font's strike is drawn unscaled in doubled cells (blocks fall apart), so there
+    // an outline font draws the art at the screen's own pixel size.
+    const bool scaled = qApp && qApp->devicePixelRatio() != 1.0;
+    for (const char* name : {"Terminal", "Terminus", "Unifont", "DejaVu Sans Mono"}) {
+        if (scaled && !QFontDatabase::isSmoothlyScalable(name)) continue;
         if (installed.contains(name, Qt::CaseInsensitive)) {
             family = name;
             break;
         }
     }
     QFont font(family);
-    font.setPixelSize(12);
     font.setStyleHint(QFont::TypeWriter);
     // No glyph may come from another, proportional font: box-drawing art must join.
     font.setStyleStrategy(QFont::StyleStrategy(QFont::NoFontMerging | QFont::PreferBitmap));
+    return OnPixelGrid(font, 12);
+}
+
+std::vector<int> DescriptionEditor::NativePixelSizes(const QString& family) {
+    if (QFontDatabase::isSmoothlyScalable(family)) return {};
+    // A bitmap font: the sizes it has (the font database offers the one it matches).
+    QFont probe(family);
+    probe.setPixelSize(12);
+    if (QFontInfo(probe).family().compare(family, Qt::CaseInsensitive) != 0) return {};
+    return {QFontInfo(probe).pixelSize()};
+}
+
+QFont DescriptionEditor::OnPixelGrid(QFont font, double pixels) {
+    // A whole pixel size: cells and lines fall on the pixel grid, so blocks and double lines
+    // meet without seams or gaps. A pixel font is drawn only at one of its own sizes (never
+    // scaled): the nearest.
+    int size = std::max(1, int(std::lround(pixels)));
+    const std::vector<int> native = NativePixelSizes(font.family());
+    if (!native.empty())
+        size = *std::min_element(native.begin(), native.end(), [size](int a, int b) {
+            return std::abs(a - size) < std::abs(b - size);
+        });
+    font.setPixelSize(size);
     return font;
 }
 

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -25,6 +26,10 @@ class DescriptionEditor : public QPlainTextEdit {
 
     // The first installed of the fonts whose code page 437 glyphs have one advance.
     static QFont DescriptionFont();
+    // `font` at a whole pixel size near `pixels`; for a pixel font, the nearest of its own.
+    static QFont OnPixelGrid(QFont font, double pixels);
+    // The pixel sizes at which a pixel font draws its glyphs crisp; empty for other fonts.
+    static std::vector<int> NativePixelSizes(const QString& family);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -14,23 +14,38 @@ DropList::DropList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
+bool DropList::Accepts(const QMimeData* data) const {
+    if (TMFileExplorer* source = TMFileExplorer::PaneOfDrag(data))
+        return OnDragOver && OnDragOver(source);
+    return OnDropFiles && !TMFileExplorer::FilesOfDrag(data).empty();
+}
+
 void DropList::dragEnterEvent(QDragEnterEvent* event) {
-    if (OnDragOver && OnDragOver(TMFileExplorer::PaneOfDrag(event->mimeData())))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void DropList::dragMoveEvent(QDragMoveEvent* event) {
-    if (OnDragOver && OnDragOver(TMFileExplorer::PaneOfDrag(event->mimeData())))
-        event->acceptProposedAction();
-    else
+    if (!Accepts(event->mimeData())) {
         event->ignore();
+        return;
+    }
+    // The files are only named in the list: whatever the source proposed, nothing moves.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void DropList::dropEvent(QDropEvent* event) {
-    event->acceptProposedAction();
-    if (OnDragDrop) OnDragDrop(TMFileExplorer::PaneOfDrag(event->mimeData()));
+    if (!Accepts(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (TMFileExplorer* source = TMFileExplorer::PaneOfDrag(event->mimeData())) {
+        if (OnDragDrop) OnDragDrop(source);
+    } else if (OnDropFiles) {
+        OnDropFiles(TMFileExplorer::FilesOfDrag(event->mimeData()));
+    }
 }
 
 void DropList::keyPressEvent(QKeyEvent* event) {

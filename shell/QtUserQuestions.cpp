@@ -13,8 +13,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/qt/Text.h"
+#include "shell/DescriptionEditor.h"
 
 namespace tavrin {
 
@@ -131,9 +134,28 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     auto* form = new QFormLayout(&dialog);
     auto* family = new QFontComboBox(&dialog);
     family->setCurrentFont(QFont(Utf8Text(current.family)));
-    auto* size = new QSpinBox(&dialog);
-    size->setRange(minPoints, maxPoints);
-    size->setValue(std::clamp(current.pointSize, minPoints, maxPoints));
+    // The sizes within the limits; a pixel font offers only those it draws crisp.
+    auto* size = new QComboBox(&dialog);
+    const double dpi = dialog.logicalDpiY();
+    auto offerSizes = [&, minPoints, maxPoints](int wanted) {
+        QSignalBlocker quiet(size);
+        size->clear();
+        std::vector<int> points;
+        for (int pixels : DescriptionEditor::NativePixelSizes(family->currentFont().family()))
+            points.push_back(
+                std::clamp(int(std::lround(pixels * 72.0 / dpi)), minPoints, maxPoints));
+        if (points.empty())
+            for (int p = minPoints; p <= maxPoints; ++p) points.push_back(p);
+        points.erase(std::unique(points.begin(), points.end()), points.end());
+        int best = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            size->addItem(QString::number(points[i]), points[i]);
+            if (std::abs(points[i] - wanted) < std::abs(points[std::size_t(best)] - wanted))
+                best = int(i);
+        }
+        size->setCurrentIndex(best);
+    };
+    offerSizes(current.pointSize);
     auto* bold = new QCheckBox(QObject::tr("&Bold"), &dialog);
     auto* italic = new QCheckBox(QObject::tr("&Italic"), &dialog);
     auto* underline = new QCheckBox(QObject::tr("&Underline"), &dialog);
@@ -158,8 +180,8 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     sample->setMinimumHeight(48);
     sample->setFrameShape(QFrame::StyledPanel);
     auto update = [&] {
-        QFont f = family->currentFont();
-        f.setPointSize(size->value());
+        QFont f = DescriptionEditor::OnPixelGrid(family->currentFont(),
+                                                 size->currentData().toInt() * dpi / 72.0);
         f.setBold(bold->isChecked());
         f.setItalic(italic->isChecked());
         f.setUnderline(underline->isChecked());
@@ -170,8 +192,11 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     };
     for (QCheckBox* box : {bold, italic, underline, strike})
         QObject::connect(box, &QCheckBox::toggled, &dialog, update);
-    QObject::connect(family, &QFontComboBox::currentFontChanged, &dialog, update);
-    QObject::connect(size, &QSpinBox::valueChanged, &dialog, update);
+    QObject::connect(family, &QFontComboBox::currentFontChanged, &dialog, [&] {
+        offerSizes(size->currentData().toInt());
+        update();
+    });
+    QObject::connect(size, &QComboBox::currentIndexChanged, &dialog, update);
     QObject::connect(colour, &QComboBox::currentIndexChanged, &dialog, update);
     update();
     form->addRow(QObject::tr("&Font:"), family);
@@ -188,7 +213,7 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     FontChoice result = current;
     result.family = Utf8Bytes(family->currentFont().family());
-    result.pointSize = size->value();
+    result.pointSize = size->currentData().toInt();
     result.bold = bold->isChecked();
     result.italic = italic->isChecked();
     result.underline = underline->isChecked();

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,6 +41,7 @@
 #include "shell/DescriptionEditor.h"
 #include "shell/DropList.h"
 #include "shell/TAboutBox.h"
+#include "shell/ToolIcons.h"
 #include "shell/TrayMenu.h"
 
 namespace tavrin {
@@ -77,16 +80,35 @@ std::string WorkingFolder() {
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
 }
 
-// The four view-style buttons of a pane's toolbar: large icons, small icons, list, report.
+// The four view-style buttons of a pane's toolbar: large icons, small icons, list, report. The
+// button of the pane's style is down.
 void AddViewButtons(QToolBar* bar, QToolButton* buttons[4]) {
-    const QStyle::StandardPixmap icons[] = {
-        QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogListView,
-        QStyle::SP_FileDialogInfoView, QStyle::SP_FileDialogDetailedView};
+    const ToolIconKind icons[] = {ToolIconKind::LargeIcons, ToolIconKind::SmallIcons,
+                                  ToolIconKind::List, ToolIconKind::Details};
     const char* hints[] = {"Large icons", "Small icons", "List", "Details"};
+    auto* group = new QButtonGroup(bar);
+    group->setExclusive(true);
     for (int i = 0; i < 4; ++i) {
-        buttons[i] = MakeButton(bar, {}, hints[i], icons[i]);
+        buttons[i] = MakeButton(bar, {}, hints[i]);
+        buttons[i]->setIcon(ToolIcon(icons[i]));
+        buttons[i]->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        buttons[i]->setCheckable(true);
+        group->addButton(buttons[i]);
         bar->addWidget(buttons[i]);
     }
+    buttons[0]->setChecked(true);  // both panes start with large icons
+}
+
+// The box's list as wide as its longest entry, so no entry is cut; the box itself may be
+// narrower.
+void FitListToEntries(QComboBox* box) {
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    const int frame = 2 * box->view()->frameWidth() + 24;  // item margins and scroll bar
+    box->view()->setTextElideMode(Qt::ElideNone);
+    box->view()->setMinimumWidth(widest + frame);
 }
 
 std::string WithSlash(std::string path) {
@@ -122,7 +144,7 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
 
     BuildMenus();
     BuildTopToolbar();
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    auto* splitter = Splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setHandleWidth(10);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(BuildLeftPanel());
@@ -131,8 +153,8 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     JobControl->addWidget(BuildPackerPage());
     JobControl->addWidget(BuildFileManagerPage());
     splitter->addWidget(JobControl);
+    splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({385, 809 - 385 - 10});
     setCentralWidget(splitter);
     BuildBottomToolbars();
     BuildStatusBar();
@@ -145,6 +167,12 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     LeftPane->SetDirectory(home);
     RightPane->SetDirectory(home);
     b_dizmodeClick();
+    // The window is at least as wide as the left panel's 385 pixels and the widest page
+    // need, so the panel keeps its width when the tag panel is shown.
+    FitPageWidths();
+    resize(std::max(809, kLeftPanelWidth + Splitter->handleWidth() + JobControl->minimumWidth()),
+           586);
+    Splitter->setSizes({kLeftPanelWidth, width() - kLeftPanelWidth - Splitter->handleWidth()});
 
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -245,8 +273,12 @@ QWidget* TMain::BuildLeftPanel() {
     CBDirM = new QComboBox(ToolBar2);
     CBDirM->setEditable(true);
     CBDirM->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Its width comes from the panel, not from the longest folder of its history.
+    CBDirM->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    CBDirM->setMinimumContentsLength(10);
     ToolBar2->addWidget(CBDirM);
     AddViewButtons(ToolBar2, LeftViewButtons);
+
     layout->addWidget(ToolBar2);
     LeftPane->setParent(PanLeftPane);
     layout->addWidget(LeftPane);
@@ -310,6 +342,9 @@ QWidget* TMain::BuildPackerPage() {
     ListaZip->setStyleSheet("color: blue;");
     ListaZip->OnDragOver = [this](TMFileExplorer* source) { return ListaZipDragOver(source); };
     ListaZip->OnDragDrop = [this](TMFileExplorer* source) { ListaZipDragDrop(source); };
+    ListaZip->OnDropFiles = [this](const std::vector<std::string>& paths) {
+        ListaZipDropFiles(paths);
+    };
     ListaZip->OnKeyDown = [this](int key) { return ListaZipKeyDown(key); };
     inner->addWidget(ListaZip);
     layout->addWidget(group);
@@ -333,6 +368,8 @@ QWidget* TMain::BuildFileManagerPage() {
     CBDirR = new QComboBox(bar);
     CBDirR->setEditable(true);
     CBDirR->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    CBDirR->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    CBDirR->setMinimumContentsLength(10);
     bar->addWidget(CBDirR);
     AddViewButtons(bar, RightViewButtons);
     layout->addWidget(bar);
@@ -351,9 +388,15 @@ void TMain::BuildBottomToolbars() {
 
     ToolDIZ = new QToolBar("ToolDIZ", this);
     b_auto = MakeButton(ToolDIZ, {}, "Auto view", QStyle::SP_BrowserReload);
-    b_fileID = MakeButton(ToolDIZ, {}, "file_id.diz", QStyle::SP_FileIcon);
-    b_filename = MakeButton(ToolDIZ, {}, "<filename>.txt", QStyle::SP_FileLinkIcon);
-    b_readme = MakeButton(ToolDIZ, {}, "readme.txt", QStyle::SP_MessageBoxInformation);
+    b_fileID = MakeButton(ToolDIZ, {}, "file_id.diz");
+    b_filename = MakeButton(ToolDIZ, {}, "<filename>.txt");
+    b_readme = MakeButton(ToolDIZ, {}, "readme.txt");
+    for (auto [button, icon] :
+         {std::pair{b_fileID, ToolIconKind::FileId}, std::pair{b_filename, ToolIconKind::FileName},
+          std::pair{b_readme, ToolIconKind::Readme}}) {
+        button->setIcon(ToolIcon(icon));
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
     b_custom = MakeButton(ToolDIZ, Utf8Text(state_.AllCustomLabel), "custom");
     for (QToolButton* b : {b_auto, b_fileID, b_filename, b_readme, b_custom}) {
         b->setCheckable(true);
@@ -425,6 +468,43 @@ void TMain::BuildStatusBar() {
     statusBar()->addWidget(StatusPanel1);
 }
 
+void TMain::FitPageWidths() {
+    // The pages share one minimum width, the widest need of any of them with the tag panel
+    // shown, so that showing an MP3 file never moves the splitter (the panel is measured while
+    // the window does not paint).
+    const bool tagsShown = !MP3Panel->isHidden();
+    JobControl->setMinimumWidth(0);
+    if (!tagsShown) {
+        MP3Panel->setVisible(true);
+        MPanel->setVisible(true);
+    }
+    int need = 0;
+    for (QWidget* page : {DIZPage, PackPage, FileMgrPage}) {
+        for (QLayout* layout : page->findChildren<QLayout*>()) layout->invalidate();
+        need = std::max(need, page->minimumSizeHint().width());
+    }
+    if (!tagsShown) {
+        MP3Panel->setVisible(false);
+        MPanel->setVisible(false);
+    }
+    JobControl->setMinimumWidth(need);
+    // A window too narrow for the left panel and the page grows, as far as the screen allows,
+    // rather than squeezing the panel's toolbar.
+    // (The splitter spans the whole width of the window.)
+    const int left = Splitter->isVisible() ? Splitter->sizes().value(0) : kLeftPanelWidth;
+    const int wanted = left + Splitter->handleWidth() + need;
+    if (width() < wanted && !isMaximized() && !isFullScreen()) {
+        int grown = wanted;
+        if (QScreen* screen = this->screen())
+            grown = std::min(grown, screen->availableGeometry().width());
+        resize(grown, height());
+        Splitter->setSizes({left, grown - left - Splitter->handleWidth()});
+        if (!isVisible())
+            if (QScreen* screen = this->screen())
+                move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
 void TMain::ShowModeToolbar(QToolBar* shown) {
     for (QToolBar* bar : {ToolFILE, ToolDIZ, ToolZIP}) bar->setVisible(bar == shown);
 }
@@ -452,6 +532,11 @@ void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
         CB_DriveM->addItem(FileNameText(v.rootPath));
         CB_DriveR->addItem(FileNameText(v.rootPath));
     }
+    for (QComboBox* box : {CB_DriveM, CB_DriveR}) FitListToEntries(box);
+}
+
+void TMain::FitDirectoryList(QComboBox* dirBox) {
+    FitListToEntries(dirBox);
 }
 
 void TMain::FillGenreBoxes() {

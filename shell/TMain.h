@@ -77,6 +77,14 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // --- Menus and tray -------------------------------------------------------------------
     void M_WWClick();
     void M_FontClick();
+    // Gives every page the minimum width of the widest (the tag panel's, in the language
+    // applied): the left panel's width then never follows what the page shows.
+    void FitPageWidths();
+    static constexpr int kLeftPanelWidth = 385;
+    // Keeps the described text colours of every window readable on the desktop's palette.
+    void FitColours();
+    // Gives the description editor the font and colour chosen in the font dialog.
+    void SetEditorFont(const FontChoice& chosen);
     void Hiddenfiles1Click();
     void ManagingZIPfiles1Click();
     void About1Click();
@@ -130,6 +138,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void AttachForms(TFrmUnzip* unzip, TFrmZipOpt* options, TFrmWaitZip* wait);
     bool ListaZipDragOver(TMFileExplorer* source);
     void ListaZipDragDrop(TMFileExplorer* source);
+    // Files dragged from another program onto the drop list: each path becomes an entry.
+    void ListaZipDropFiles(const std::vector<std::string>& paths);
     bool ListaZipKeyDown(int key);
     void btnSaveToClick();
     void ZipOptClick();
@@ -152,6 +162,9 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void B_DeleteClick();
     void LeftPaneDragDrop();
     void RightPaneDragDrop();
+    // Files dragged from another program onto a pane: copied into its folder after the same
+    // question as a drop from the other pane.
+    void PaneDropFiles(TMFileExplorer* pane, const std::vector<std::string>& paths);
     void PaneKeyDown(TMFileExplorer* pane, int key);
     void AttachViewer(viewer::TViewForm* form);
     void b_previewClick();
@@ -188,6 +201,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // Controls other parts and tests reach.
     QToolButton *b_dizmode, *b_zipmode, *b_filemode, *b_quit;
     QWidget* PanLeftPane;
+    QSplitter* Splitter;
     QToolBar* ToolBar2;
     QComboBox *CB_DriveM, *CBDirM, *CB_DriveR, *CBDirR;
     TMFileExplorer *LeftPane, *RightPane;
@@ -229,6 +243,9 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     bool CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const;
     bool RefuseDriveRows(TMFileExplorer* source, FileOpKind kind);
     bool PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination, TFileOp operation);
+    bool PrepareTransfer(const std::vector<std::string>& paths, TMFileExplorer* destination,
+                         TFileOp operation);
+    bool AskDropCopy(TMFileExplorer* destination, int count);
     std::string TransferQuestion(const std::string& opening, int count) const;
     void DeleteSelection(TMFileExplorer* source);
     void RunFileOp();
@@ -244,6 +261,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void ShowModeToolbar(QToolBar* shown);
     void SwitchMode(QWidget* page, const std::string& mask, bool multiSelect, QToolBar* bar);
     void FillDriveBoxes(const std::vector<Volume>& volumes);
+    void FitDirectoryList(QComboBox* dirBox);
     void FillGenreBoxes();
 
     MainState& state_;

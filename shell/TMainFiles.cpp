@@ -55,6 +55,10 @@ void TMain::ConnectFileManager() {
     RightPane->OnDragDrop = [this](TMFileExplorer* source) {
         if (source == LeftPane) RightPaneDragDrop();
     };
+    for (TMFileExplorer* pane : {LeftPane, RightPane})
+        pane->OnDropFiles = [this, pane](const std::vector<std::string>& paths) {
+            PaneDropFiles(pane, paths);
+        };
 }
 
 bool TMain::CommandPanes(TMFileExplorer*& source, TMFileExplorer*& destination) const {
@@ -91,13 +95,18 @@ bool TMain::PrepareTransfer(TMFileExplorer* source, TMFileExplorer* destination,
                             TFileOp operation) {
     if (RefuseDriveRows(source, operation == foMove ? FileOpKind::Move : FileOpKind::Copy))
         return false;
+    return PrepareTransfer(source->Logic().SelectedPaths(), destination, operation);
+}
+
+bool TMain::PrepareTransfer(const std::vector<std::string>& paths, TMFileExplorer* destination,
+                            TFileOp operation) {
     if (destination->Logic().IsDriveList()) {
         // The drive list is no folder to put files in.
         questions_.ShowNotice(std::string(operation == foMove ? "Moving" : "Copying") +
                               " needs a folder: the other pane shows the drive list.");
         return false;
     }
-    AMH1.SetFrom(source->Logic().SelectedPaths());
+    AMH1.SetFrom(paths);
     AMH1.FilesTo = destination->Directory();
     AMH1.ToList = {destination->Directory()};
     AMH1.Operation = operation;
@@ -149,23 +158,34 @@ void TMain::PaneKeyDown(TMFileExplorer* pane, int key) {
     if (key == VK_DELETE && pane->HasSelection()) DeleteSelection(pane);
 }
 
+// The question before a drop copies: on the right pane the copy button's, on the left pane a
+// fixed English one.
+bool TMain::AskDropCopy(TMFileExplorer* destination, int count) {
+    if (destination == RightPane)
+        return questions_.AskOkCancel("Tavrin", TransferQuestion(state_.ConfirmCopyText, count));
+    return questions_.AskOkCancel("Confirm file operation",
+                                  "Copy " + std::to_string(count) + " file(s)?");
+}
+
 void TMain::RightPaneDragDrop() {
     if (!LeftPane->HasSelection()) return;
     if (!PrepareTransfer(LeftPane, RightPane, foCopy)) return;
-    if (questions_.AskOkCancel("Tavrin",
-                               TransferQuestion(state_.ConfirmCopyText, LeftPane->SelectedCount())))
-        RunFileOp();
+    if (AskDropCopy(RightPane, LeftPane->SelectedCount())) RunFileOp();
     RightPane->FillList();
 }
 
 void TMain::LeftPaneDragDrop() {
     if (!RightPane->HasSelection()) return;
     if (!PrepareTransfer(RightPane, LeftPane, foCopy)) return;
-    // These texts stay English whatever the language.
-    if (questions_.AskOkCancel("Confirm file operation",
-                               "Copy " + std::to_string(RightPane->SelectedCount()) + " file(s)?"))
-        RunFileOp();
+    if (AskDropCopy(LeftPane, RightPane->SelectedCount())) RunFileOp();
     LeftPane->FillList();
+}
+
+void TMain::PaneDropFiles(TMFileExplorer* pane, const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    if (!PrepareTransfer(paths, pane, foCopy)) return;
+    if (AskDropCopy(pane, int(paths.size()))) RunFileOp();
+    pane->FillList();
 }
 
 }  // namespace tavrin

@@ -50,6 +50,13 @@ void TMain::ListaZipDragDrop(TMFileExplorer* source) {
     dropped_.push_back(path);
 }
 
+void TMain::ListaZipDropFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        ListaZip->addItem(FileNameText(path));
+        dropped_.push_back(path);
+    }
+}
+
 bool TMain::ListaZipKeyDown(int key) {
     if (key != VK_DELETE) return false;
     QListWidgetItem* focused = ListaZip->currentItem();

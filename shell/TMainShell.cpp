@@ -12,9 +12,11 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "mp3/ID3v1.h"
 #include "mp3/ID3v2.h"
@@ -24,6 +26,7 @@
 #include "platform/qt/VirtualKey.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
+#include "shell/ReadableColours.h"
 #include "shell/TAboutBox.h"
 #include "shell/TMain.h"
 #include "shell/TrayMenu.h"
@@ -46,25 +49,31 @@ void TMain::M_FontClick() {
     QFont font = DIZEdit->font();
     FontChoice current;
     current.family = Utf8Bytes(font.family());
-    current.pointSize = font.pointSize() > 0 ? font.pointSize() : 9;
+    current.pointSize = font.pointSize() > 0
+                            ? font.pointSize()
+                            : int(std::lround(font.pixelSize() * 72.0 / DIZEdit->logicalDpiY()));
     current.bold = font.bold();
     current.italic = font.italic();
     current.underline = font.underline();
     current.strikeOut = font.strikeOut();
     current.rgb = DIZEdit->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
     std::optional<FontChoice> chosen = questions_.ChooseFont(current, 6, 14);
-    if (!chosen) return;
-    QFont next(Utf8Text(chosen->family));
-    next.setPointSize(chosen->pointSize);
-    next.setBold(chosen->bold);
-    next.setItalic(chosen->italic);
-    next.setUnderline(chosen->underline);
-    next.setStrikeOut(chosen->strikeOut);
+    if (chosen) SetEditorFont(*chosen);
+}
+
+void TMain::SetEditorFont(const FontChoice& chosen) {
+    QFont next(Utf8Text(chosen.family));
+    next.setBold(chosen.bold);
+    next.setItalic(chosen.italic);
+    next.setUnderline(chosen.underline);
+    next.setStrikeOut(chosen.strikeOut);
     next.setStyleStrategy(DescriptionEditor::DescriptionFont().styleStrategy());
-    DIZEdit->setFont(next);
+    DIZEdit->setFont(
+        DescriptionEditor::OnPixelGrid(next, chosen.pointSize * DIZEdit->logicalDpiY() / 72.0));
     QPalette p = DIZEdit->palette();
-    p.setColor(QPalette::Text, QColor(QRgb(chosen->rgb)));
+    p.setColor(QPalette::Text, QColor(QRgb(chosen.rgb)));
     DIZEdit->setPalette(p);
+    FitColoursToPalette(DIZEdit);
 }
 
 void TMain::Hiddenfiles1Click() {
@@ -132,8 +141,15 @@ void TMain::BuildTray() {
     });
 }
 
+void TMain::FitColours() {
+    for (QWidget* window : QApplication::topLevelWidgets()) FitColoursToPalette(window);
+}
+
 void TMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    // After every widget has taken the new palette.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        QTimer::singleShot(0, this, &TMain::FitColours);
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
         Minimize();
 }
@@ -181,6 +197,7 @@ void TMain::SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* dr
     const QString folder = FileNameText(pane->Directory());
     if (dirBox->currentText() != folder) dirBox->addItem(folder);
     while (dirBox->count() > 30) dirBox->removeItem(0);
+    FitDirectoryList(dirBox);
     dirBox->setEditText(folder);
     std::string drive = pane->Logic().IsDriveList()
                             ? std::string()

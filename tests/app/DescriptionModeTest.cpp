@@ -1,8 +1,13 @@
 #include <dlfcn.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,8 +18,11 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <cmath>
+#include <filesystem>
 
 #include "description/Cust_ext.h"
+#include "lang/LangForm.h"
 #include "mp3/MP3Panel.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DescriptionEditor.h"
@@ -376,7 +384,9 @@ TEST_F(DescriptionModeTest, ModesMenusAndTray) {
     questions.fonts = {chosen};
     main.M_FontClick();
     EXPECT_EQ(questions.records.back().text, "6-14");
-    EXPECT_EQ(main.DIZEdit->font().pointSize(), 14);
+    // 14 points on the pixel grid: a whole pixel size.
+    EXPECT_EQ(main.DIZEdit->font().pixelSize(),
+              int(std::lround(14 * main.DIZEdit->logicalDpiY() / 72.0)));
     EXPECT_TRUE(main.DIZEdit->font().underline());
 
     main.Hiddenfiles1->trigger();
@@ -417,6 +427,126 @@ TEST_F(DescriptionModeTest, FolderHistoryKeepsThirtyFolders) {
     EXPECT_EQ(main.CBDirM->count(), 30);
     EXPECT_EQ(main.CBDirM->itemText(29).toStdString(), home / "d30/");
     EXPECT_EQ(main.CBDirM->currentText().toStdString(), home / "d30/");
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Box art drawn on the pixel grid: two rows of full blocks form one solid area, no pixel
+// blends ink and paper, and a double line shows as two lines. `what` names the font.
+void ExpectCrispArt(DescriptionEditor* editor, const std::string& what) {
+    SCOPED_TRACE(what);
+    editor->clearFocus();  // no text cursor in the picture
+    QApplication::processEvents();
+    const QImage image = editor->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb ink = editor->palette().color(QPalette::Text).rgb();
+    const QRgb paper = editor->palette().color(QPalette::Base).rgb();
+    QRect art;
+    int blends = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel == paper) continue;
+            if (pixel != ink) ++blends;
+            art |= QRect(x, y, 1, 1);
+        }
+    ASSERT_FALSE(art.isEmpty());
+    EXPECT_EQ(blends, 0);
+    const int line = QFontMetrics(editor->font()).lineSpacing();
+    const int blockWidth = 6 * QFontMetrics(editor->font()).horizontalAdvance(QChar(0x2588));
+    int holes = 0;
+    for (int y = art.top(); y < art.top() + 2 * line; ++y)
+        for (int x = art.left(); x < art.left() + blockWidth; ++x)
+            if (image.pixel(x, y) != ink) ++holes;
+    EXPECT_EQ(holes, 0) << "seams or gaps in the blocks";
+    int runs = 0;
+    bool inInk = false;
+    for (int y = art.top() + 2 * line; y < art.top() + 3 * line; ++y) {
+        const bool now = image.pixel(art.left() + blockWidth / 2, y) == ink;
+        if (now && !inInk) ++runs;
+        inInk = now;
+    }
+    EXPECT_EQ(runs, 2) << "the double line";
+}
+
+TEST_F(DescriptionModeTest, BoxArtIsCrispAtEverySizeTheFontDialogOffers) {
+    TMain& main = Start();
+    const QStringList families = QFontDatabase::families();
+    if (!families.contains("Terminus")) GTEST_SKIP() << "needs fonts-terminus-otb";
+    main.show();
+    main.ShowDescription(
+        "\xDB\xDB\xDB\xDB\xDB\xDB\r\n\xDB\xDB\xDB\xDB\xDB\xDB\r\n\xCD\xCD\xCD\xCD\xCD\xCD");
+    EXPECT_EQ(main.DIZEdit->font().family(), "Terminus");
+    EXPECT_EQ(QFontInfo(main.DIZEdit->font()).pixelSize(), 12);
+    ExpectCrispArt(main.DIZEdit, "start-up font");
+    // Every size of the dialog's range: the pixel font keeps to its own sizes.
+    for (const char* family : {"Terminus"}) {
+        for (int points = 6; points <= 14; ++points) {
+            FontChoice choice;
+            choice.family = family;
+            choice.pointSize = points;
+            choice.rgb = 0x000080;
+            main.SetEditorFont(choice);
+            const std::vector<int> native = DescriptionEditor::NativePixelSizes(family);
+            EXPECT_NE(std::find(native.begin(), native.end(),
+                                QFontInfo(main.DIZEdit->font()).pixelSize()),
+                      native.end());
+            ExpectCrispArt(main.DIZEdit,
+                           std::string(family) + " " + std::to_string(points) + " pt");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Showing an MP3 file's tags never moves the splitter: the left panel keeps its width, in
+// every shipped language, and its toolbar keeps every control in view.
+TEST_F(DescriptionModeTest, LeftPanelKeepsItsWidthWithTheTagPanelInEveryLanguage) {
+    test::TempDir tones;
+    std::filesystem::copy_file(test::MakeToneMp3(tones, "song", "-b 128", 0.3), home / "song.mp3");
+    MakeZipWithPython(home / "a.zip", {{"file_id.diz", "text"}});
+    TMain& main = Start();
+    main.show();
+    QApplication::processEvents();
+    EXPECT_EQ(main.PanLeftPane->width(), TMain::kLeftPanelWidth);
+    EXPECT_GE(main.width(), 809);
+    Click("song.mp3");
+    QApplication::processEvents();
+    EXPECT_EQ(main.PanLeftPane->width(), TMain::kLeftPanelWidth);  // at the start-up size
+    const std::vector<std::string> languages = {"",           "ENGLISH.TVK", "FRENCH.TVK",
+                                                "GERMAN.TVK", "ITALIAN.TVK", "SPANISH.TVK"};
+    // A window wider than the test screen would let it grow to.
+    main.resize(1000, 586);
+    for (const std::string& language : languages) {
+        SCOPED_TRACE(language);
+        if (!language.empty())
+            startup->LangForm()->LoadLanguage(std::string(TAVRIN_SOURCE_DIR) + "/data/lang/" +
+                                              language);
+        QApplication::processEvents();
+        const int width = main.PanLeftPane->width();
+        EXPECT_GE(width, TMain::kLeftPanelWidth);
+        for (const char* file : {"song.mp3", "a.zip", "song.mp3"}) {
+            Click(file);
+            QApplication::processEvents();
+            EXPECT_EQ(main.PanLeftPane->width(), width) << file;
+            for (QAction* action : main.ToolBar2->actions())
+                if (QWidget* control = main.ToolBar2->widgetForAction(action))
+                    EXPECT_TRUE(control->isVisible())
+                        << file << " " << control->toolTip().toStdString();
+        }
+        // The tag panel's rows are not cut at the side.
+        Click("song.mp3");
+        QApplication::processEvents();
+        EXPECT_GE(main.MP3Panel->Ck_V1->width(), main.MP3Panel->Ck_V1->sizeHint().width());
+        EXPECT_LE(main.MP3Panel->mapTo(&main, QPoint(main.MP3Panel->width(), 0)).x(), main.width());
+    }
 }
 
 }  // namespace

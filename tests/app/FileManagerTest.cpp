@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -313,6 +314,59 @@ TEST_F(FileManagerTest, DropsCopyFromTheOtherPaneWithTheirQuestions) {
     main.RightPane->OnDragDrop(main.LeftPane);
     EXPECT_EQ(questions.records[1].text, "Kopieren 1 file(s)?");
     EXPECT_EQ(ReadFile(home / "right/a.txt"), "a");
+}
+
+// Files dragged from another program onto a pane are copied into its folder after the same
+// question as a drop from the other pane; Cancel copies nothing; the sources stay.
+TEST_F(FileManagerTest, FilesFromOtherProgramsCopyIntoThePaneDroppedOn) {
+    fs::create_directories(home / "desktop");
+    WriteFile(home / "desktop/d1.txt", "one");
+    WriteFile(home / "desktop/d2.txt", "two");
+    TMain& main = Open();
+    QMimeData files;
+    files.setData("text/uri-list", "file://" + QByteArray::fromStdString(home / "desktop/d1.txt") +
+                                       "\r\nfile://" +
+                                       QByteArray::fromStdString(home / "desktop/d2.txt") + "\r\n");
+    ASSERT_TRUE(main.RightPane->AcceptsDrag(&files));
+    questions.yesNo = {false};
+    main.RightPane->Drop(&files);
+    ASSERT_EQ(questions.records.size(), 1u);
+    EXPECT_EQ(questions.records[0].title, "Tavrin");
+    EXPECT_EQ(questions.records[0].text, "Confirm copy 2 file(s)?");
+    EXPECT_FALSE(FileExists(home / "right/d1.txt"));
+    questions.yesNo = {true};
+    main.RightPane->Drop(&files);
+    EXPECT_EQ(ReadFile(home / "right/d1.txt"), "one");
+    EXPECT_EQ(ReadFile(home / "right/d2.txt"), "two");
+    EXPECT_EQ(ReadFile(home / "desktop/d1.txt"), "one");
+    EXPECT_EQ(main.RightPane->Logic().Items().size(), 3u);  // re-read: r.txt and the two
+    questions.yesNo = {true};
+    main.LeftPane->Drop(&files);
+    EXPECT_EQ(questions.records.back().title, "Confirm file operation");
+    EXPECT_EQ(questions.records.back().text, "Copy 2 file(s)?");
+    EXPECT_EQ(ReadFile(home / "left/d2.txt"), "two");
+    std::size_t inLeft = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(home / "left")) ++inLeft;
+    EXPECT_EQ(inLeft, 4u);  // a.txt, b.txt and the two copies, nothing else
+}
+
+// The folder history and the drive list show every entry whole, however long.
+TEST_F(FileManagerTest, DropDownListsAreAsWideAsTheirLongestEntry) {
+    const std::string deep =
+        home / "right/a folder with a name far longer than the folder box is wide/and deeper";
+    fs::create_directories(deep);
+    TMain& main = Open();
+    main.RightPane->SetDirectory(deep);
+    main.RightPane->SetDirectory(home / "right");
+    for (QComboBox* box : {main.CBDirR, main.CB_DriveR, main.CB_DriveM}) {
+        QFontMetrics metrics(box->view()->font());
+        int widest = 0;
+        for (int i = 0; i < box->count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+        EXPECT_GT(box->view()->minimumWidth(), widest) << box->objectName().toStdString();
+        EXPECT_EQ(box->view()->textElideMode(), Qt::ElideNone);
+    }
+    EXPECT_GT(main.CBDirR->view()->minimumWidth(), main.CBDirR->width());
 }
 
 TEST_F(FileManagerTest, BoxesFollowThePanesAndTheDriveList) {

@@ -20,6 +20,7 @@
 #include "mp3/MP3Panel.h"
 #include "packer/ZipOptZ.h"
 #include "packer/ZipUnzip.h"
+#include "platform/qt/CaptionBar.h"
 #include "tests/app/AppFixture.h"
 
 namespace tavrin::test {
@@ -358,10 +359,10 @@ TEST_F(LanguageTest, ASectionWrittenTwiceIsReadFromItsFirstPlaceOnly) {
 TEST_F(LanguageTest, TheLanguageFormIsFixedAndOnlyAsLargeAsItsTextsNeed) {
     Start();
     TLangForm& l = Lang();
-    // With texts that fit, the described size, which cannot be changed.
+    // With texts that fit, the described size of its client area, which cannot be changed.
     Apply("[Lang setup]\nLabelBott=A short note.\n");
     l.show();
-    EXPECT_EQ(l.size(), QSize(TLangForm::kWidth, TLangForm::kHeight));
+    EXPECT_EQ(l.contentsRect().size(), QSize(TLangForm::kWidth, TLangForm::kHeight));
     EXPECT_EQ(l.minimumSize(), l.maximumSize());
     // A long note makes it taller, and just enough for the note to show whole.
     std::string note;
@@ -369,8 +370,8 @@ TEST_F(LanguageTest, TheLanguageFormIsFixedAndOnlyAsLargeAsItsTextsNeed) {
     Apply("[Lang setup]\nLabelBott=" + note + "\n");
     l.hide();
     l.show();
-    EXPECT_EQ(l.width(), TLangForm::kWidth);
-    EXPECT_GT(l.height(), TLangForm::kHeight);
+    EXPECT_EQ(l.contentsRect().width(), TLangForm::kWidth);
+    EXPECT_GT(l.contentsRect().height(), TLangForm::kHeight);
     EXPECT_GE(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()));
     EXPECT_LT(l.Label2->height(), l.Label2->heightForWidth(l.Label2->width()) + 40);
     EXPECT_EQ(l.minimumSize(), l.maximumSize());
@@ -378,8 +379,28 @@ TEST_F(LanguageTest, TheLanguageFormIsFixedAndOnlyAsLargeAsItsTextsNeed) {
     Apply("[Lang setup]\nLabelBott=A short note.\nOK=" + std::string(60, 'O') + "\n");
     l.hide();
     l.show();
-    EXPECT_GT(l.width(), TLangForm::kWidth);
+    EXPECT_GT(l.contentsRect().width(), TLangForm::kWidth);
     EXPECT_EQ(l.B_OK->width(), l.B_OK->sizeHint().width());
+    l.hide();
+}
+
+// The window manager draws no title bar with buttons: the form has its own caption (the
+// language's title) and no way to close it but its own buttons.
+TEST_F(LanguageTest, TheLanguageFormHasItsOwnCaptionAndNoTitleBarButtons) {
+    Start();
+    TLangForm& l = Lang();
+    EXPECT_TRUE(l.windowFlags() & Qt::FramelessWindowHint);
+    for (Qt::WindowType button :
+         {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint})
+        EXPECT_FALSE(l.windowFlags() & button);
+    auto* caption = l.findChild<CaptionBar*>("CaptionBar");
+    ASSERT_NE(caption, nullptr);
+    Apply("[Lang setup]\nTitle=Sprache einstellen\n");
+    EXPECT_EQ(caption->Text(), "Sprache einstellen");
+    l.show();
+    EXPECT_EQ(caption->geometry().top(), 1);
+    EXPECT_EQ(caption->width(), l.width() - 2);
+    EXPECT_GE(l.contentsRect().top(), caption->geometry().bottom());
     l.hide();
 }
 

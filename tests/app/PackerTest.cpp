@@ -117,6 +117,34 @@ TEST_F(PackerTest, DropListTakesPaneDragsAndTheDeleteKey) {
     EXPECT_EQ(main.DroppedNames(), (std::vector<std::string>{home / "a.txt", home / "b.txt"}));
 }
 
+// Files dragged from the desktop's file manager (text/uri-list) become entries like the left
+// pane's; a drag that names no local file is refused.
+TEST_F(PackerTest, DropListTakesFilesFromOtherPrograms) {
+    WriteFile(home / "a.txt", "alpha");
+    WriteFile(home / "b c.txt", "beta");
+    TMain& main = Start();
+    main.b_zipmodeClick();
+    QMimeData files;
+    files.setData("text/uri-list",
+                  "file://" + QByteArray::fromStdString(home / "a.txt") + "\r\nfile://" +
+                      QByteArray::fromStdString(home / "b c.txt").toPercentEncoding("/") + "\r\n");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                          {});
+    QApplication::sendEvent(main.ListaZip->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(main.ListaZip->viewport(), &drop);
+    EXPECT_EQ(main.DroppedNames(), (std::vector<std::string>{home / "a.txt", home / "b c.txt"}));
+    EXPECT_EQ(main.ListaZip->item(1)->text().toStdString(), home / "b c.txt");
+    EXPECT_EQ(ReadFile(home / "a.txt"), "alpha");  // only named, nothing moved
+    QMimeData web;
+    web.setData("text/uri-list", "https://example.invalid/a.txt\r\n");
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &web, Qt::LeftButton, {});
+    QApplication::sendEvent(main.ListaZip->viewport(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_EQ(main.DroppedNames().size(), 2u);
+}
+
 TEST_F(PackerTest, PackListAndExtractEndToEnd) {
     WriteFile(home / "a.txt", "alpha");
     WriteFile(home / "b.bin", std::string(100000, '\x42'));
@@ -366,6 +394,31 @@ TEST_F(PackerTest, WaitWindowKeepsMovingWhileTheEngineWorks) {
     EXPECT_GT(seenFrame, 0);
     EXPECT_FALSE(wait.isVisible());
     EXPECT_FALSE(wait.Anm1->Running());
+}
+
+// The wait window comes over the window the work was started from, active, and goes back to
+// the main window afterwards; the flying sheet's whole arc lies inside the animation.
+TEST_F(PackerTest, WaitWindowComesOverTheWindowItWasStartedFrom) {
+    TMain& main = Start();
+    main.show();
+    main.FrmUnzip->show();
+    main.FrmUnzip->activateWindow();
+    QApplication::setActiveWindow(main.FrmUnzip);
+    QWidget* parentDuring = nullptr;
+    bool shownDuring = false;
+    QTimer::singleShot(150, [&] {
+        parentDuring = main.FrmWaitZip->parentWidget();
+        shownDuring = main.FrmWaitZip->isVisible() && main.FrmWaitZip->isActiveWindow();
+    });
+    main.FrmWaitZip->RunBlocking(
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(400)); });
+    EXPECT_EQ(parentDuring, main.FrmUnzip);
+    EXPECT_TRUE(shownDuring);
+    EXPECT_EQ(main.FrmWaitZip->parentWidget(), &main);
+    EXPECT_FALSE(main.FrmWaitZip->isVisible());
+    const QRectF inside(QPointF(0, 0), QSizeF(main.FrmWaitZip->Anm1->size()));
+    for (int frame = 0; frame < CopyAnimation::kFrames; ++frame)
+        EXPECT_TRUE(inside.contains(CopyAnimation::SheetBounds(frame))) << frame;
 }
 
 TEST_F(PackerTest, SaveDialogChoosesTheArchiveName) {

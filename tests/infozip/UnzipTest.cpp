@@ -2,8 +2,6 @@
 // zipfile and Debian's zip.
 #include <sys/resource.h>
 
-#include <chrono>
-
 #include "InfozipTestSupport.h"
 
 using namespace iztest;
@@ -383,14 +381,14 @@ TEST(UnzipLibrary, OtherMethodsGoThroughLibzip) {
     EXPECT_EQ(UnzipDriver::Joined(), Pattern(40000));
 }
 
-// A 100,000-entry archive: finding one entry by its exact name and listing everything must
-// be at least as fast as Debian's unzip, and listing must stay well below 100 MB.
-TEST(UnzipLibrary, HugeArchivesStayFast) {
+// A 100,000-entry archive: one entry found among them, every entry listed, and the listing
+// stays small in memory. (How fast, side by side with unzip, is bench/compare_engine.py's.)
+TEST(UnzipLibrary, HugeArchivesFindListAndStaySmall) {
 #if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "timings and memory mean nothing under the sanitizers";
+    GTEST_SKIP() << "memory figures mean nothing under the sanitizers";
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "timings and memory mean nothing under the sanitizers";
+    GTEST_SKIP() << "memory figures mean nothing under the sanitizers";
 #endif
 #endif
     TempDir dir;
@@ -403,36 +401,19 @@ TEST(UnzipLibrary, HugeArchivesStayFast) {
                "z.close()",
            &status);
     ASSERT_EQ(status, 0);
-    using Clock = std::chrono::steady_clock;
-    auto best = [](auto&& work) {
-        double fastest = 1e9;
-        for (int i = 0; i < 3; ++i) {
-            auto start = Clock::now();
-            work();
-            fastest =
-                std::min(fastest, std::chrono::duration<double>(Clock::now() - start).count());
-        }
-        return fastest;
-    };
     std::string archive = dir / "huge.zip";
-    double theirFind = best([&] { Shell("unzip -p " + archive + " dir57/file031357.txt"); });
-    double ourFind = best([&] {
+    {
         UnzipDriver unzip;
         unzip.dcl.ncflag = 1;
         EXPECT_EQ(unzip.Run(archive, {"dir57/file031357.txt"}), PK_OK);
         EXPECT_EQ(UnzipDriver::Joined(), "content 31357\n");
-    });
-    double theirList = best([&] { Shell("unzip -l " + archive + " >/dev/null"); });
-    double ourList = best([&] {
+    }
+    {
         UnzipDriver unzip;
         unzip.dcl.nvflag = 1;
         EXPECT_EQ(unzip.Run(archive), PK_OK);
         EXPECT_EQ(UnzipDriver::State().listed.size(), 100000u);
-    });
-    // Debian's unzip runs as its own process; ours pays the callbacks. Allow for scheduling
-    // noise on a busy machine but not for a slower design.
-    EXPECT_LE(ourFind, theirFind * 1.5 + 0.005) << ourFind << " vs " << theirFind;
-    EXPECT_LE(ourList, theirList * 1.5 + 0.005) << ourList << " vs " << theirList;
+    }
 
     UnzipLib();
     pid_t child = fork();

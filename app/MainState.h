@@ -14,6 +14,7 @@ struct MainState {
     std::string ProgramDir;
     std::string CurrentFile;  // the file whose description or tags are shown
     std::string LanguageName = "default";
+    // Texts of the language file, held as UTF-8 text like every language text.
     std::string AllCustomLabel = "all custom files";
     std::string ConfirmCopyText = "Confirm copy";
     std::string ConfirmMoveText = "Confirm move";

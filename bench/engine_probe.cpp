@@ -14,7 +14,7 @@ namespace {
 
 class StdoutOutput : public tavrin::EngineOutput {
   public:
-    bool AppendDescription(const std::string& text, std::size_t) override {
+    bool AppendDescription(const std::string& text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return true;
     }

@@ -53,7 +53,7 @@ bool LoadEngine(Engine& engine) {
 // Collects the listing into lines and names, as the unzip dialog's list and ListedNames.
 class ListingCollector : public EngineOutput {
   public:
-    bool AppendDescription(const std::string&, std::size_t) override { return true; }
+    bool AppendDescription(const std::string&) override { return true; }
     void AddListingLine(const std::string& line, const std::string& name) override {
         lines.push_back(line);
         names.push_back(name);

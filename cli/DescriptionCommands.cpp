@@ -25,9 +25,9 @@ class Collector : public EngineOutput, public DescriptionTarget {
     static constexpr std::size_t kKept = 1 << 16;
     Collector() { SetEngineOutput(this); }
     ~Collector() override { SetEngineOutput(nullptr); }
-    bool AppendDescription(const std::string& piece, std::size_t delivered) override {
+    bool AppendDescription(const std::string& piece) override {
         bool more = true;
-        std::size_t fit = cap_.Fit(piece.size(), delivered, &more);
+        std::size_t fit = cap_.Fit(piece.size(), &more);
         if (streaming) {
             std::cout.write(piece.data(), std::streamsize(fit));
         } else if (!overflow && text.size() + fit <= kKept) {
@@ -43,7 +43,7 @@ class Collector : public EngineOutput, public DescriptionTarget {
         overflow = false;
         cap_.Reset();
     }
-    void SetCornice(const std::string&) override {}
+    void SetCornice(const Candidate&) override {}
     bool Cut() const { return cap_.Cut(); }
     std::string text;
     bool overflow = false;
@@ -55,6 +55,7 @@ class Collector : public EngineOutput, public DescriptionTarget {
 
 bool ParseChoice(const std::string& value, LookupChoice& choice) {
     choice.customCaption = kAllCustomLabel;
+    choice.allCustom = true;
     if (value == "auto")
         choice.mode = LookupMode::Automatic;
     else if (value == "file_id")
@@ -68,6 +69,7 @@ bool ParseChoice(const std::string& value, LookupChoice& choice) {
     else if (value.rfind("custom=", 0) == 0 && value.size() > 7) {
         choice.mode = LookupMode::Custom;
         choice.customCaption = value.substr(7);
+        choice.allCustom = false;
     } else {
         return false;
     }
@@ -135,8 +137,7 @@ int CmdDiz(const Args& args) {
     Engine engine;
     if (!LoadEngine(engine)) return kExitFailed;
     Collector collector;
-    LookupResult result =
-        ViewInfo(engine.unzip, plain[0], choice, customs, kAllCustomLabel, collector);
+    LookupResult result = ViewInfo(engine.unzip, plain[0], choice, customs, collector);
     std::cout << "name: " << result.cornice << "\nfound: " << (result.found ? "yes" : "no")
               << "\n--\n";
     if (collector.overflow) {
@@ -171,8 +172,8 @@ int CmdDizSet(const Args& args) {
     if (name.empty()) {
         // The caption the automatic lookup leaves: the name found, or file_id.diz. Only the
         // names are asked for; the old text is not read.
-        name = FindDescription(engine.unzip, plain[0], {LookupMode::Automatic, kAllCustomLabel}, {},
-                               kAllCustomLabel)
+        name = FindDescription(engine.unzip, plain[0],
+                               {LookupMode::Automatic, kAllCustomLabel, true}, {})
                    .cornice;
     }
     EmbedOutcome outcome = Embed(engine.zip, plain[0], name, WithCrLf(text),

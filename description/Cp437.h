@@ -1,6 +1,6 @@
 // Descriptions are DOS text: every byte shows as its code page 437 glyph and is stored back
-// as the same byte. Line breaks (CR, LF, CR LF) become the editor's line breaks and are
-// written back as CR LF; a tab stays a tab.
+// as the same byte; a NUL byte shows as "␀". Line breaks (CR, LF, CR LF) become the
+// editor's line breaks and are written back as CR LF; a tab stays a tab.
 #pragma once
 
 #include <string>

@@ -9,17 +9,9 @@
 #include <QVBoxLayout>
 
 #include "description/CustomNames.h"
+#include "platform/qt/Text.h"
 
 namespace tavrin {
-
-namespace {
-QString Text(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
-}
-std::string Bytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-}  // namespace
 
 TCustom_ext::TCustom_ext(UserQuestions& questions, QWidget* parent)
     : QDialog(parent), questions_(questions) {
@@ -73,6 +65,8 @@ TCustom_ext::TCustom_ext(UserQuestions& questions, QWidget* parent)
     connect(B_Remove, &QPushButton::clicked, this, &TCustom_ext::B_RemoveClick);
     connect(B_saveprefs, &QPushButton::clicked, this, &TCustom_ext::B_saveprefsClick);
     connect(B_OK, &QPushButton::clicked, this, &TCustom_ext::GenerateCustMenu);
+    // Enter in the name box adds the name, once: no button of the form is pressed by Enter.
+    for (QPushButton* button : {B_Add, B_Remove, B_saveprefs, B_OK}) button->setAutoDefault(false);
     connect(T_cFile, &QLineEdit::returnPressed, this, &TCustom_ext::B_AddClick);
 }
 
@@ -84,12 +78,14 @@ void TCustom_ext::FormCreate(const std::string& programDir) {
 
 std::vector<std::string> TCustom_ext::Names() const {
     std::vector<std::string> names;
-    for (int i = 0; i < L_cFile->count(); ++i) names.push_back(Bytes(L_cFile->item(i)->text()));
+    // The names are single-byte texts: shown and stored as Windows-1252, byte for byte.
+    for (int i = 0; i < L_cFile->count(); ++i)
+        names.push_back(ContentBytes(L_cFile->item(i)->text()));
     return names;
 }
 
 void TCustom_ext::ReadCustoms() {
-    for (const std::string& name : tavrin::ReadCustoms(path_)) L_cFile->addItem(Text(name));
+    for (const std::string& name : tavrin::ReadCustoms(path_)) L_cFile->addItem(ContentText(name));
 }
 
 bool TCustom_ext::WriteCustoms() {
@@ -106,8 +102,9 @@ void TCustom_ext::GenerateCustMenu() {
 
 void TCustom_ext::B_AddClick() {
     std::vector<std::string> names = Names();
-    if (!AddCustomName(names, Bytes(T_cFile->text()))) return;
-    L_cFile->addItem(T_cFile->text());
+    const std::string name = ContentBytes(T_cFile->text());
+    if (!AddCustomName(names, name)) return;
+    L_cFile->addItem(ContentText(name));  // as it will be stored
     T_cFile->clear();
 }
 

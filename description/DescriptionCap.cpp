@@ -4,17 +4,17 @@
 
 namespace tavrin {
 
-std::size_t DescriptionCap::Fit(std::size_t textLength, std::size_t delivered, bool* more) {
+std::size_t DescriptionCap::Fit(std::size_t length, bool* more) {
     std::size_t room = cap_ - used_;
-    if (delivered <= room && !cut_) {
-        used_ += delivered;
+    if (length <= room && !cut_) {
+        used_ += length;
         *more = true;
-        return textLength;
+        return length;
     }
     used_ = cap_;
     cut_ = true;
     *more = false;
-    return std::min(textLength, room);
+    return std::min(length, room);
 }
 
 }  // namespace tavrin

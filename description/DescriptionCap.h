@@ -1,7 +1,6 @@
 // The cap on what one description lookup may decompress. It counts every byte the engine
-// delivered, also the bytes after a NUL that never reach the editor, so an entry of zeros
-// declared gigabytes long is cut after the cap like any other: the engine stops there and
-// the rest is never decompressed.
+// delivered, so an entry of zeros declared gigabytes long is cut after the cap like any
+// other: the engine stops there and the rest is never decompressed.
 #pragma once
 
 #include <cstddef>
@@ -15,10 +14,9 @@ class DescriptionCap {
   public:
     explicit DescriptionCap(std::size_t cap = kMaxDescriptionBytes) : cap_(cap) {}
 
-    // One piece as the engine delivered it: `delivered` bytes, of which the first
-    // `textLength` are its text (up to its first NUL). Gives how many bytes of the text
-    // fit; `more` turns false once the cap is passed, and the engine then ends the entry.
-    std::size_t Fit(std::size_t textLength, std::size_t delivered, bool* more);
+    // One piece of `length` bytes as the engine delivered it. Gives how many of them fit;
+    // `more` turns false once the cap is passed, and the engine then ends the entry.
+    std::size_t Fit(std::size_t length, bool* more);
 
     // The description was longer than the cap.
     bool Cut() const { return cut_; }

@@ -46,9 +46,9 @@ int ZipService(const char*, ulg) {
 }
 
 int UnzipPrint(char* text, ulg length) {
-    // The text is the piece up to its first NUL; the length counts what was decompressed.
+    // The whole piece, NUL bytes and all: a description is kept byte for byte.
     if (CaptureDescription && g_output && text &&
-        !g_output->AppendDescription(std::string(text), length))
+        !g_output->AppendDescription(std::string(text, length)))
         return -1;  // enough: the engine ends the entry
     return static_cast<int>(length);
 }

@@ -21,10 +21,10 @@ extern bool CaptureListing;
 class EngineOutput {
   public:
     virtual ~EngineOutput() = default;
-    // One piece of extracted text for the description: `text` up to the piece's first NUL,
-    // `delivered` the piece's length as the engine gave it. False when the description
-    // cannot take more (the engine then ends the entry).
-    virtual bool AppendDescription(const std::string& text, std::size_t delivered) = 0;
+    // One piece of extracted text for the description, every byte the engine delivered
+    // (also NUL bytes). False when the description cannot take more (the engine then ends
+    // the entry).
+    virtual bool AppendDescription(const std::string& piece) = 0;
     // One listing line for the unzip dialog, with its entry name for ListedNames.
     virtual void AddListingLine(const std::string& line, const std::string& entryName) = 0;
 };

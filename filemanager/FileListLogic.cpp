@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QString>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,7 @@
 
 #include "filemanager/DateText.h"
 #include "filemanager/TypeNames.h"
+#include "platform/qt/Text.h"
 
 namespace tavrin {
 
@@ -34,8 +34,7 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 
 std::string UpperText(const std::string& text) {
     bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
-    if (!ascii)
-        return QString::fromUtf8(text.data(), qsizetype(text.size())).toUpper().toStdString();
+    if (!ascii) return Utf8Bytes(Utf8Text(text).toUpper());
     std::string out = text;
     for (char& c : out) c = Upper(c);
     return out;

@@ -21,14 +21,16 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
 
 namespace tavrin {
 
 namespace {
 
+// The columns show names and the texts made from them as names are shown.
 QString Decode(const std::string& bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    return FileNameText(bytes);
 }
 
 // One icon per kind of row, made once.
@@ -45,7 +47,7 @@ QIcon IconFor(const std::string& key) {
             provider.icon(key == "drv:4" ? QFileIconProvider::Network : QFileIconProvider::Drive);
     } else {
         static QMimeDatabase mimes;
-        QMimeType mime = mimes.mimeTypeForName(QString::fromStdString(key));
+        QMimeType mime = mimes.mimeTypeForName(Utf8Text(key));
         icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
         if (icon.isNull()) icon = provider.icon(QFileIconProvider::File);
     }
@@ -179,8 +181,7 @@ class FileListModel : public QAbstractTableModel {
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || section < 0 || section >= 4) return {};
-        if (role == Qt::DisplayRole)
-            return QString::fromStdString(columns_[std::size_t(section)].caption);
+        if (role == Qt::DisplayRole) return Utf8Text(columns_[std::size_t(section)].caption);
         if (role == Qt::TextAlignmentRole)
             return int(
                 Qt::AlignVCenter |

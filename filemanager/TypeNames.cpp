@@ -3,6 +3,8 @@
 #include <QMimeDatabase>
 #include <unordered_map>
 
+#include "platform/qt/Text.h"
+
 namespace tavrin {
 
 namespace {
@@ -16,7 +18,7 @@ std::string CacheKey(const std::string& fileName) {
 }
 
 TypeInfo FromMime(const QMimeType& mime) {
-    return {mime.comment().toStdString(), mime.name().toStdString()};
+    return {Utf8Bytes(mime.comment()), Utf8Bytes(mime.name())};
 }
 
 }  // namespace
@@ -27,8 +29,7 @@ const TypeInfo& FileTypeInfo(const std::string& fileName) {
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
     static QMimeDatabase database;
-    QString probe =
-        key.front() == '/' ? QString::fromUtf8(key.substr(1)) : "x" + QString::fromUtf8(key);
+    QString probe = key.front() == '/' ? FileNameText(key.substr(1)) : "x" + FileNameText(key);
     return cache
         .emplace(key, FromMime(database.mimeTypeForFile(probe, QMimeDatabase::MatchExtension)))
         .first->second;

@@ -16,7 +16,7 @@
 #include "mp3/MP3Panel.h"
 #include "packer/ZipOptZ.h"
 #include "packer/ZipUnzip.h"
-#include "platform/text/TextCodec.h"
+#include "platform/qt/Text.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -37,14 +37,12 @@ void TLangForm::LoadLanguage(const std::string& path) {
 }
 
 void TLangForm::Apply(LangText id, const std::string& utf8) {
-    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    const QString text = Utf8Text(utf8);
     TMain& m = main_;
     Mp3TagPanel& mp3 = *m.MP3Panel;
     TFrmZipOpt& zip = *m.FrmZipOpt;
     TFrmUnzip& unzip = *m.FrmUnzip;
     TCustom_ext* c = Custom_ext;  // created after this form
-    // Texts the main window keeps as bytes are held in the code page it shows bytes in.
-    auto ansi = [&] { return Utf8ToWindows1252(utf8); };
     using enum LangText;
     // clang-format off
     switch (id) {
@@ -56,7 +54,7 @@ void TLangForm::Apply(LangText id, const std::string& utf8) {
         case AutoView: m.b_autoview->setText(text); break;
         case ReadmeHint: m.b_readme->setToolTip(text); break;
         case AllCustom:
-            m.State().AllCustomLabel = ansi();
+            m.State().AllCustomLabel = utf8;
             m.b_custom->setToolTip(text);
             m.b_custom->setText(text);
             break;
@@ -180,9 +178,9 @@ void TLangForm::Apply(LangText id, const std::string& utf8) {
         case LangDefault: B_Def->setText(text); break;
         case LangCancel: B_cancel->setText(text); break;
         case LangOK: B_OK->setText(text); break;
-        case ConfirmCopy: m.State().ConfirmCopyText = ansi(); break;
-        case ConfirmMove: m.State().ConfirmMoveText = ansi(); break;
-        case FilesWord: m.State().FilesWordText = ansi(); break;
+        case ConfirmCopy: m.State().ConfirmCopyText = utf8; break;
+        case ConfirmMove: m.State().ConfirmMoveText = utf8; break;
+        case FilesWord: m.State().FilesWordText = utf8; break;
     }
     // clang-format on
 }

@@ -1,6 +1,5 @@
 #include "lang/LangForm.h"
 
-#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -10,10 +9,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/Settings.h"
 #include "platform/profile/ProfileFile.h"
 #include "platform/qt/CaptionBar.h"
+#include "platform/qt/Text.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -95,16 +96,43 @@ TLangForm::TLangForm(TMain& main, UserQuestions& questions)
     connect(FileBox, &QListWidget::itemDoubleClicked, this, &TLangForm::FileBoxDblClick);
 }
 
+namespace {
+
+// The names of the files matching "*.tvk" (without regard to case) in `folder`, in the order
+// of their names without regard to case.
+std::vector<std::string> LanguageFileNames(const std::string& folder) {
+    auto folded = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().native();
+        std::error_code kind;
+        if (name.size() >= 4 && folded(name.substr(name.size() - 4)) == ".tvk" &&
+            entry.is_regular_file(kind))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return folded(a) < folded(b); });
+    return names;
+}
+
+}  // namespace
+
 void TLangForm::SetDirectory(const std::string& folder) {
     folder_ = folder;
     QString selected = FileBox->currentItem() && FileBox->currentItem()->isSelected()
                            ? FileBox->currentItem()->text()
                            : QString();
     FileBox->clear();
-    QDir dir(QString::fromLocal8Bit(folder.data(), qsizetype(folder.size())));
-    const QStringList names =
-        dir.entryList({"*.tvk"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    FileBox->addItems(names);
+    // Each item keeps its file's name as the file system spells it.
+    for (const std::string& name : LanguageFileNames(folder)) {
+        auto* item = new QListWidgetItem(FileNameText(name), FileBox);
+        item->setData(Qt::UserRole, QByteArray(name.data(), qsizetype(name.size())));
+    }
     for (int i = 0; i < FileBox->count(); ++i)
         if (FileBox->item(i)->text() == selected) FileBox->setCurrentRow(i);
 }
@@ -112,7 +140,8 @@ void TLangForm::SetDirectory(const std::string& folder) {
 std::string TLangForm::FileName() const {
     const QListWidgetItem* item = FileBox->currentItem();
     if (!item || !item->isSelected()) return {};
-    return folder_ + "/" + item->text().toLocal8Bit().toStdString();
+    const QByteArray name = item->data(Qt::UserRole).toByteArray();
+    return folder_ + "/" + std::string(name.constData(), std::size_t(name.size()));
 }
 
 void TLangForm::showEvent(QShowEvent* event) {

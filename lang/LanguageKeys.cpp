@@ -152,16 +152,14 @@ LanguageFile LanguageFile::FromBytes(std::string_view bytes) {
     LanguageFile file;
     file.utf8_ = IsValidUtf8(bytes);
     if (file.utf8_ && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    file.profile_ = ProfileFile::FromText(bytes);
+    file.profile_ = ProfileFile::FromText(bytes, file.utf8_);
     return file;
 }
 
 std::string LanguageFile::Text(LangText id) const {
     const LanguageKey& key = KeyOf(id);
     std::string value = profile_.ReadString(key.section, key.key, key.defaultText);
-    if (!utf8_) return Windows1252ToUtf8(value);
-    TrimPartialUtf8(value);  // the 2047-byte cut may end inside a character
-    return value;
+    return utf8_ ? value : Windows1252ToUtf8(value);
 }
 
 }  // namespace tavrin

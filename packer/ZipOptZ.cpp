@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/qt/Text.h"
 #include "shell/AppIcon.h"
 
 namespace tavrin {
@@ -117,7 +118,7 @@ ZipOptionBoxes TFrmZipOpt::Boxes() const {
     b.deleteEntries = chDeleteEntries->isChecked();
     b.update = chUpdate->isChecked();
     b.freshen = chFreshen->isChecked();
-    b.levelText = edtLevel->text().toStdString();
+    b.levelText = ContentBytes(edtLevel->text());
     return b;
 }
 
@@ -132,7 +133,7 @@ void TFrmZipOpt::SetBoxes(const ZipOptionBoxes& b) {
     chDeleteEntries->setChecked(b.deleteEntries);
     chUpdate->setChecked(b.update);
     chFreshen->setChecked(b.freshen);
-    edtLevel->setText(QString::fromStdString(b.levelText));
+    edtLevel->setText(ContentText(b.levelText));
 }
 
 void TFrmZipOpt::StepLevel(int delta) {

@@ -14,6 +14,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "platform/qt/Text.h"
+
 namespace tavrin {
 
 namespace {
@@ -51,12 +53,12 @@ FolderTree::FolderTree(QWidget* parent) : QWidget(parent) {
 
 std::string FolderTree::SelectedPath() const {
     QModelIndex index = view_->currentIndex();
-    return index.isValid() ? QDir::toNativeSeparators(model_->filePath(index)).toStdString()
+    return index.isValid() ? FileNameBytes(QDir::toNativeSeparators(model_->filePath(index)))
                            : std::string();
 }
 
 void FolderTree::SelectPath(const std::string& path) {
-    QModelIndex index = model_->index(QString::fromStdString(path));
+    QModelIndex index = model_->index(FileNameText(path));
     if (!index.isValid()) return;
     view_->setCurrentIndex(index);
     view_->scrollTo(index);
@@ -162,8 +164,7 @@ void TFrmUnzip::PlaceHeadings() {
 
 void TFrmUnzip::showEvent(QShowEvent* event) {
     std::string caption = selectedCaption ? selectedCaption() : std::string();
-    setWindowTitle("Decompressing " +
-                   QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())));
+    setWindowTitle("Decompressing " + FileNameText(caption));
     B_Options->setText("Options >>");
     FitRows();
     PlaceHeadings();
@@ -174,11 +175,11 @@ void TFrmUnzip::showEvent(QShowEvent* event) {
 
 void TFrmUnzip::B_OptionsClick() {
     setFixedSize(B_Options->isChecked() ? kWideWidth : kNarrowWidth, height());
-    if (B_Options->isChecked()) LTree->SelectPath(T_Dir->text().toStdString());
+    if (B_Options->isChecked()) LTree->SelectPath(FileNameBytes(T_Dir->text()));
 }
 
 void TFrmUnzip::LTreeClick() {
-    T_Dir->setText(QString::fromStdString(LTree->SelectedPath()));
+    T_Dir->setText(FileNameText(LTree->SelectedPath()));
 }
 
 void TFrmUnzip::B_AbortClick() {

@@ -1,6 +1,11 @@
 // The one small interface through which the program asks the user and tells the user
 // things. Forms use the Qt implementation; tests use a scripted one, so no test ever
 // blocks on a real dialog.
+//
+// Titles and texts are UTF-8. A file-system name goes into a text as its bytes (the file
+// names of this system are UTF-8, and a name that is not shows as the panes show it); a
+// single-byte content (a tag, a custom name) goes in as Windows1252ToUtf8 gives it; language
+// texts are UTF-8 already.
 #pragma once
 
 #include <cstdint>

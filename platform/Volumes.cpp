@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QStorageInfo>
 #include <algorithm>
 #include <cctype>
@@ -10,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+
+#include "platform/qt/Text.h"
 
 namespace tavrin {
 
@@ -71,7 +72,7 @@ std::vector<Volume> MountedVolumes() {
     std::vector<Volume> volumes;
     std::set<std::string> seen;
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
-        std::string root = WithSlash(info.rootPath().toStdString());
+        std::string root = WithSlash(FileNameBytes(info.rootPath()));
         std::string type = info.fileSystemType().toStdString();
         if (IsPseudoFileSystem(type)) continue;
         if (StartsWith(root, "/proc/") || StartsWith(root, "/sys/") || StartsWith(root, "/dev/"))
@@ -82,7 +83,7 @@ std::vector<Volume> MountedVolumes() {
         v.rootPath = root;
         v.fileSystemType = type;
         v.device = info.device().toStdString();
-        v.displayName = info.displayName().toStdString();
+        v.displayName = Utf8Bytes(info.displayName());
         v.type = DriveTypeOf(type, v.device);
         v.ready = info.isValid() && info.isReady();
         if (v.ready) {
@@ -99,7 +100,7 @@ std::vector<Volume> MountedVolumes() {
 std::vector<std::string> MountPoints() {
     std::vector<std::string> roots;
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes())
-        roots.push_back(WithSlash(QFile::encodeName(info.rootPath()).toStdString()));
+        roots.push_back(WithSlash(FileNameBytes(info.rootPath())));
     return roots;
 }
 

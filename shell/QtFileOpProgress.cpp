@@ -1,7 +1,6 @@
 #include "shell/QtFileOpProgress.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
@@ -9,6 +8,7 @@
 #include <QScreen>
 
 #include "filemanager/DateText.h"
+#include "platform/qt/Text.h"
 
 namespace tavrin {
 
@@ -18,7 +18,7 @@ constexpr int kWindowWidth = 460;
 constexpr int kNameWidth = 420;  // the name is shortened in the middle to fit
 
 QString Count(std::uint64_t n) {
-    return QString::fromStdString(FormatThousands(n, ","));
+    return Utf8Text(FormatThousands(n, ","));
 }
 
 QString Bytes(std::uint64_t n) {
@@ -58,7 +58,7 @@ bool QtFileOpProgress::Update(const FileOpCounts& done, const std::string& curre
     if (!dialog_ && elapsed() >= kShowAfterMs) {
         dialog_ =
             std::make_unique<QProgressDialog>(QString(), QObject::tr("Cancel"), 0, 1000, parent_);
-        dialog_->setWindowTitle(QString::fromStdString(title_));
+        dialog_->setWindowTitle(Utf8Text(title_));
         dialog_->setWindowModality(Qt::WindowModal);
         dialog_->setMinimumDuration(0);
         dialog_->setAutoClose(false);
@@ -80,7 +80,7 @@ bool QtFileOpProgress::Update(const FileOpCounts& done, const std::string& curre
 }
 
 void QtFileOpProgress::Refresh(const FileOpCounts& done, const std::string& currentName) {
-    QString name = QFile::decodeName(QByteArray::fromStdString(currentName));
+    QString name = FileNameText(currentName);
     name = dialog_->fontMetrics().elidedText(name, Qt::ElideMiddle, kNameWidth);
     dialog_->setLabelText(name + "\n\n" + CountsText(done));
     if (!dialog_->isVisible()) {

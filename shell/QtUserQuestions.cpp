@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontComboBox>
@@ -14,10 +13,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStringConverter>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/Text.h"
 #include "shell/DescriptionEditor.h"
 
 namespace tavrin {
@@ -40,23 +39,20 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// A box showing its text as it stands: a file name such as "<b>.txt" is no markup.
+class Box : public QMessageBox {
+  public:
+    Box(QMessageBox::Icon icon, const std::string& title, const std::string& text, QWidget* parent,
+        QMessageBox::StandardButtons buttons = QMessageBox::NoButton)
+        : QMessageBox(icon, MessageText(title), MessageText(text), buttons, parent) {
+        setTextFormat(Qt::PlainText);
+    }
+};
+
 }  // namespace
 
-QString FromAnsi(const std::string& bytes) {
-    auto decode = QStringDecoder("windows-1252");
-    if (!decode.isValid()) return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    return decode(QByteArray(bytes.data(), qsizetype(bytes.size())));
-}
-
-std::string ToAnsi(const QString& text) {
-    auto encode = QStringEncoder("windows-1252");
-    QByteArray bytes = encode.isValid() ? QByteArray(encode(text)) : text.toLatin1();
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
-
 bool QtUserQuestions::AskYesNo(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
-                    parent_);
+    Box box(QMessageBox::Question, title, text, parent_);
     QPushButton* yes = box.addButton(QObject::tr("&Yes"), QMessageBox::YesRole);
     box.addButton(QObject::tr("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -65,8 +61,7 @@ bool QtUserQuestions::AskYesNo(const std::string& title, const std::string& text
 }
 
 bool QtUserQuestions::AskDelete(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
-                    parent_);
+    Box box(QMessageBox::Warning, title, text, parent_);
     QPushButton* yes = box.addButton(QObject::tr("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QObject::tr("&No"), QMessageBox::NoRole);
     box.setDefaultButton(no);
@@ -76,14 +71,13 @@ bool QtUserQuestions::AskDelete(const std::string& title, const std::string& tex
 }
 
 bool QtUserQuestions::AskOkCancel(const std::string& title, const std::string& text) {
-    return QMessageBox::question(parent_, FromAnsi(title), FromAnsi(text),
-                                 QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
+    Box box(QMessageBox::Question, title, text, parent_, QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
 }
 
 OverwriteAnswer QtUserQuestions::AskOverwrite(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
-                    parent_);
+    Box box(QMessageBox::Question, title, text, parent_);
     QPushButton* yes = box.addButton(QObject::tr("Yes"), QMessageBox::YesRole);
     QPushButton* all = box.addButton(QObject::tr("Yes to all"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QObject::tr("No"), QMessageBox::NoRole);
@@ -97,8 +91,7 @@ OverwriteAnswer QtUserQuestions::AskOverwrite(const std::string& title, const st
 }
 
 SkipAnswer QtUserQuestions::AskSkip(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, FromAnsi(title), FromAnsi(text), QMessageBox::NoButton,
-                    parent_);
+    Box box(QMessageBox::Critical, title, text, parent_);
     QPushButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::AcceptRole);
     QPushButton* all = box.addButton(QObject::tr("Skip &all"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QObject::tr("Cancel"), QMessageBox::RejectRole);
@@ -111,25 +104,25 @@ SkipAnswer QtUserQuestions::AskSkip(const std::string& title, const std::string&
 }
 
 void QtUserQuestions::ShowError(const std::string& text) {
-    QMessageBox::critical(parent_, kAppTitle, FromAnsi(ErrorBoxText(text)));
+    Box box(QMessageBox::Critical, kAppTitle, ErrorBoxText(text), parent_, QMessageBox::Ok);
+    box.exec();
 }
 
 void QtUserQuestions::ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) {
-    QMessageBox box(ToQtIcon(icon), FromAnsi(title), FromAnsi(text), QMessageBox::Ok, parent_);
+    Box box(ToQtIcon(icon), title, text, parent_, QMessageBox::Ok);
     box.exec();
 }
 
 std::optional<std::string> QtUserQuestions::ChooseSaveFileName(const SaveFileRequest& request) {
     // "Compressed files (*.zip)|*.zip" → "Compressed files (*.zip)"
-    QString filter = FromAnsi(request.filter).section('|', 0, 0);
-    QFileDialog dialog(parent_, FromAnsi(request.title), QString(), filter);
+    QString filter = MessageText(request.filter).section('|', 0, 0);
+    QFileDialog dialog(parent_, MessageText(request.title), QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(FromAnsi(request.defaultExtension));
-    if (!request.initialName.empty())
-        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.initialName)));
+    dialog.setDefaultSuffix(MessageText(request.defaultExtension));
+    if (!request.initialName.empty()) dialog.selectFile(FileNameText(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    return FileNameBytes(dialog.selectedFiles().first());
 }
 
 std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current, int minPoints,
@@ -140,7 +133,7 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     dialog.setWindowTitle(QObject::tr("Font"));
     auto* form = new QFormLayout(&dialog);
     auto* family = new QFontComboBox(&dialog);
-    family->setCurrentFont(QFont(QString::fromStdString(current.family)));
+    family->setCurrentFont(QFont(Utf8Text(current.family)));
     // The sizes within the limits; a pixel font offers only those it draws crisp.
     auto* size = new QComboBox(&dialog);
     const double dpi = dialog.logicalDpiY();
@@ -219,7 +212,7 @@ std::optional<FontChoice> QtUserQuestions::ChooseFont(const FontChoice& current,
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     FontChoice result = current;
-    result.family = family->currentFont().family().toStdString();
+    result.family = Utf8Bytes(family->currentFont().family());
     result.pointSize = size->currentData().toInt();
     result.bold = bold->isChecked();
     result.italic = italic->isChecked();

@@ -1,9 +1,9 @@
-// The Qt implementation of the user-question interface: real message boxes and dialogs.
+// The Qt implementation of the user-question interface: real message boxes and dialogs. Texts
+// are shown as MessageText reads them (UTF-8, with file names as their bytes).
 #pragma once
 
 #include "platform/UserQuestions.h"
 
-class QString;
 class QWidget;
 
 namespace tavrin {
@@ -27,9 +27,5 @@ class QtUserQuestions : public UserQuestions {
   private:
     QWidget* parent_;
 };
-
-// Text of the program's own bytes (Windows-1252) as Qt shows it, and back.
-QString FromAnsi(const std::string& bytes);
-std::string ToAnsi(const QString& text);
 
 }  // namespace tavrin

@@ -36,6 +36,7 @@
 #include "mp3/ID3v2.h"
 #include "mp3/MP3Panel.h"
 #include "platform/Volumes.h"
+#include "platform/qt/Text.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
 #include "shell/DropList.h"
@@ -162,7 +163,7 @@ TMain::TMain(MainState& state, UserQuestions& questions, QWidget* parent)
     ConnectFileManager();
     LeftPane->OnClick = [this] { LeftPaneClick(); };
     LeftPane->OnKeyUp = [this](int key, Qt::KeyboardModifiers) { LeftPaneKeyUp(key); };
-    std::string home = WithSlash(QDir::homePath().toStdString());
+    std::string home = WithSlash(FileNameBytes(QDir::homePath()));
     LeftPane->SetDirectory(home);
     RightPane->SetDirectory(home);
     b_dizmodeClick();
@@ -396,7 +397,7 @@ void TMain::BuildBottomToolbars() {
         button->setIcon(ToolIcon(icon));
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     }
-    b_custom = MakeButton(ToolDIZ, QString::fromStdString(state_.AllCustomLabel), "custom");
+    b_custom = MakeButton(ToolDIZ, Utf8Text(state_.AllCustomLabel), "custom");
     for (QToolButton* b : {b_auto, b_fileID, b_filename, b_readme, b_custom}) {
         b->setCheckable(true);
         ToolDIZ->addWidget(b);
@@ -428,7 +429,7 @@ void TMain::BuildBottomToolbars() {
     ToolZIP = new QToolBar("ToolZIP", this);
     Lstep2 = StepLabel("step 2:", "fuchsia", true, ToolZIP);
     edtZipFileName = new QLineEdit(
-        QString::fromStdString(WithSlash(QDir::homePath().toStdString()) + "ZIPPED.ZIP"), ToolZIP);
+        FileNameText(WithSlash(FileNameBytes(QDir::homePath())) + "ZIPPED.ZIP"), ToolZIP);
     edtZipFileName->setFixedWidth(258);
     QFont bold = edtZipFileName->font();
     bold.setBold(true);
@@ -528,8 +529,8 @@ void TMain::b_filemodeClick() {
 
 void TMain::FillDriveBoxes(const std::vector<Volume>& volumes) {
     for (const Volume& v : volumes) {
-        CB_DriveM->addItem(QFile::decodeName(QByteArray::fromStdString(v.rootPath)));
-        CB_DriveR->addItem(QFile::decodeName(QByteArray::fromStdString(v.rootPath)));
+        CB_DriveM->addItem(FileNameText(v.rootPath));
+        CB_DriveR->addItem(FileNameText(v.rootPath));
     }
     for (QComboBox* box : {CB_DriveM, CB_DriveR}) FitListToEntries(box);
 }
@@ -541,8 +542,8 @@ void TMain::FitDirectoryList(QComboBox* dirBox) {
 void TMain::FillGenreBoxes() {
     for (QComboBox* box : {CB_Genre, CB_genre2}) box->addItem(QString());
     for (const char* name : GenreList()) {
-        CB_Genre->addItem(QString::fromLatin1(name));
-        CB_genre2->addItem(QString::fromLatin1(name));
+        CB_Genre->addItem(ContentText(name));
+        CB_genre2->addItem(ContentText(name));
     }
 }
 
@@ -561,10 +562,10 @@ bool TMain::FormCreate() {
 
     std::vector<Volume> volumes = MountedVolumes();
     FillDriveBoxes(volumes);
-    CBDirM->setEditText(QString::fromStdString(LeftPane->Directory()));
-    CB_DriveM->setEditText(QString::fromStdString(VolumeRootOf(LeftPane->Directory(), volumes)));
-    CBDirR->setEditText(QString::fromStdString(RightPane->Directory()));
-    CB_DriveR->setEditText(QString::fromStdString(VolumeRootOf(RightPane->Directory(), volumes)));
+    CBDirM->setEditText(FileNameText(LeftPane->Directory()));
+    CB_DriveM->setEditText(FileNameText(VolumeRootOf(LeftPane->Directory(), volumes)));
+    CBDirR->setEditText(FileNameText(RightPane->Directory()));
+    CB_DriveR->setEditText(FileNameText(VolumeRootOf(RightPane->Directory(), volumes)));
 
     state_.ConfirmCopyText = "Confirm copy";
     state_.ConfirmMoveText = "Confirm move";

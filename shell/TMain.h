@@ -22,6 +22,7 @@
 #include "platform/Volumes.h"
 
 class QAction;
+class QString;
 class QMenu;
 class QSystemTrayIcon;
 class QButtonGroup;
@@ -102,7 +103,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void B_readmeClick();
     void B_filenameClick();
     void b_customClick();
-    void GestCust(const std::string& name);
+    // A custom-names menu item: `caption` is the item's name as the menu shows it.
+    void GestCust(const QString& caption);
     void B_viewClick();
     void DIZEditKeyDown(int key);
     void B_SaveClick();
@@ -186,10 +188,10 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     void SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* driveBox);
 
     // EngineOutput and DescriptionTarget: the lookup's text and frame caption.
-    bool AppendDescription(const std::string& text, std::size_t delivered) override;
+    bool AppendDescription(const std::string& piece) override;
     void AddListingLine(const std::string& line, const std::string& entryName) override;
     void ClearDescription() override;
-    void SetCornice(const std::string& name) override;
+    void SetCornice(const Candidate& name) override;
     // Receives the listing lines of the unzip dialog.
     std::function<void(const std::string& line)> listingSink;
 
@@ -273,7 +275,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     bool v1GenreTouched_ = false;  // the user changed the ID3v1 genre box since ViewMP3  //
                                    // ListaZip's entries as bytes
     std::string lastSaveName_;
-    std::string descriptionBytes_;  // what the lookup delivered
+    Candidate corniceName_{kFileIdName};  // the name the frame shows, as bytes
+    std::string descriptionBytes_;        // what the lookup delivered
     bool descriptionCut_ = false;
     DescriptionCap descriptionCap_;
     bool loadingDescription_ = false;

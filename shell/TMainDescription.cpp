@@ -7,9 +7,9 @@
 
 #include "description/DescriptionEmbed.h"
 #include "mp3/MP3Panel.h"
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DescriptionEditor.h"
-#include "shell/QtUserQuestions.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -56,7 +56,9 @@ void TMain::GetInfo(const std::string& path) {
 
 LookupChoice TMain::CurrentChoice() const {
     LookupChoice choice;
-    choice.customCaption = ToAnsi(b_custom->text());
+    // The caption is AllCustomLabel, or a custom name (bytes shown as Windows-1252).
+    choice.allCustom = b_custom->text() == Utf8Text(state_.AllCustomLabel);
+    choice.customCaption = ContentBytes(b_custom->text());
     if (b_auto->isChecked())
         choice.mode = LookupMode::Automatic;
     else if (b_fileID->isChecked())
@@ -71,16 +73,15 @@ LookupChoice TMain::CurrentChoice() const {
 }
 
 void TMain::ViewInfo(const std::string& path) {
-    tavrin::ViewInfo(engine_.unzip, path, CurrentChoice(), customNames_, state_.AllCustomLabel,
-                     *this);
+    tavrin::ViewInfo(engine_.unzip, path, CurrentChoice(), customNames_, *this);
     ShowDescription(descriptionBytes_);
 }
 
 // --- What the lookup delivers ------------------------------------------------------------
 
-bool TMain::AppendDescription(const std::string& text, std::size_t delivered) {
+bool TMain::AppendDescription(const std::string& piece) {
     bool more = true;
-    descriptionBytes_.append(text, 0, descriptionCap_.Fit(text.size(), delivered, &more));
+    descriptionBytes_.append(piece, 0, descriptionCap_.Fit(piece.size(), &more));
     // Shown cut; such a text is never saved back.
     descriptionCut_ = descriptionCap_.Cut();
     return more;
@@ -93,8 +94,14 @@ void TMain::ClearDescription() {
     ShowDescription({});
 }
 
-void TMain::SetCornice(const std::string& name) {
-    Cornice->setTitle(FromAnsi(name));
+void TMain::SetCornice(const Candidate& name) {
+    // The archive's name or an entry's name as names are shown; a fixed or custom name as the
+    // single-byte text it is.
+    corniceName_ = name;
+    const std::size_t split = std::min(name.fileNameBytes, name.name.size());
+    const std::string_view bytes = name.name;
+    QString title = FileNameText(bytes.substr(0, split)) + ContentText(bytes.substr(split));
+    Cornice->setTitle(title.replace("&", "&&"));  // "&" is no accelerator marker here
 }
 
 void TMain::AddListingLine(const std::string& line, const std::string& entryName) {
@@ -145,22 +152,23 @@ void TMain::b_customClick() {
         for (QToolButton* b : {b_auto, b_fileID, b_filename, b_readme}) b->setChecked(false);
 }
 
-void TMain::GestCust(const std::string& name) {
-    b_custom->setText(FromAnsi(name));
-    StatusPanel0->setText(FromAnsi(name).toUpper());
-    SelectLookupButton(b_custom, FromAnsi(name));
+void TMain::GestCust(const QString& caption) {
+    b_custom->setText(caption);
+    SelectLookupButton(b_custom, caption);  // also the status panel, in upper case
     GetInfo(state_.CurrentFile);
 }
 
 void TMain::GenerateCustMenu(const std::vector<std::string>& names) {
     customNames_ = names;
     CustMenu->clear();
-    std::vector<std::string> items = names;
-    items.push_back(state_.AllCustomLabel);
-    for (const std::string& name : items) {
+    // The custom names are single-byte texts; the label is a language text.
+    QStringList captions;
+    for (const std::string& name : names) captions.push_back(ContentText(name));
+    captions.push_back(Utf8Text(state_.AllCustomLabel));
+    for (const QString& caption : captions) {
         // The caption is shown as it is: "&" is no accelerator marker here.
-        QAction* item = CustMenu->addAction(FromAnsi(name).replace("&", "&&"));
-        connect(item, &QAction::triggered, this, [this, name] { GestCust(name); });
+        QAction* item = CustMenu->addAction(QString(caption).replace("&", "&&"));
+        connect(item, &QAction::triggered, this, [this, caption] { GestCust(caption); });
     }
     b_custom->setEnabled(!names.empty());
 }
@@ -194,7 +202,7 @@ bool TMain::EmbedDescription(const std::string& archive) {
         return false;
     }
     EmbedOutcome outcome =
-        Embed(engine_.zip, archive, ToAnsi(Cornice->title()), DIZEdit->Bytes(), levelText());
+        Embed(engine_.zip, archive, corniceName_.name, DIZEdit->Bytes(), levelText());
     switch (outcome.kind) {
         case EmbedOutcome::kStored:
             return true;

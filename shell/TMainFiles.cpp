@@ -1,11 +1,11 @@
 // The file-manager page: drive and folder boxes, view styles, copy, move, delete and dragging
 // between the panes.
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QToolButton>
 
 #include "filemanager/AMHFileOp.h"
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/QtFileOpProgress.h"
 #include "shell/TMain.h"
@@ -16,15 +16,14 @@ void TMain::ConnectFileManager() {
     LeftPane->OnChange = [this] { SyncPaneBoxes(LeftPane, CBDirM, CB_DriveM); };
     RightPane->OnChange = [this] { SyncPaneBoxes(RightPane, CBDirR, CB_DriveR); };
     auto follow = [](QComboBox* box, TMFileExplorer* pane) {
-        connect(box, &QComboBox::currentTextChanged, pane, [pane](const QString& text) {
-            pane->SetDirectory(QFile::encodeName(text).toStdString());
-        });
+        connect(box, &QComboBox::currentTextChanged, pane,
+                [pane](const QString& text) { pane->SetDirectory(FileNameBytes(text)); });
     };
     // Choosing an entry goes there even when the box already shows it: choosing the drive
     // the pane is on goes to that drive's root.
     auto choose = [](QComboBox* box, TMFileExplorer* pane) {
         connect(box, &QComboBox::activated, pane, [box, pane](int index) {
-            pane->SetDirectory(QFile::encodeName(box->itemText(index)).toStdString());
+            pane->SetDirectory(FileNameBytes(box->itemText(index)));
         });
     };
     for (auto [box, pane] : {std::pair{CB_DriveM, LeftPane}, std::pair{CBDirM, LeftPane},

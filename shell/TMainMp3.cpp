@@ -14,8 +14,8 @@
 #include "mp3/MP3Panel.h"
 #include "mp3/MPEGaudio.h"
 #include "mp3/TagWriter.h"
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
-#include "shell/QtUserQuestions.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -23,12 +23,12 @@ namespace tavrin {
 namespace {
 
 std::string Text(const QLineEdit* edit) {
-    return ToAnsi(edit->text());
+    return ContentBytes(edit->text());
 }
 
 // A tag text as the ID3v2 page shows it (a multi-line one with its CR LF as line breaks).
 QString Shown(const TagText& text) {
-    QString shown = QString::fromUtf8(QByteArray::fromStdString(ShownUtf8(text)));
+    QString shown = Utf8Text(ShownUtf8(text));
     shown.replace("\r\n", "\n");
     return shown;
 }
@@ -36,7 +36,7 @@ QString Shown(const TagText& text) {
 // A field's text for the tag, or nothing when it still shows what was loaded.
 std::optional<TagText> Edited(const QString& text, const QString& shown) {
     if (text == shown) return std::nullopt;
-    return TypedText(text.toUtf8().toStdString());
+    return TypedText(Utf8Bytes(text));
 }
 
 }  // namespace
@@ -44,7 +44,8 @@ std::optional<TagText> Edited(const QString& text, const QString& shown) {
 void TMain::ViewMP3(const std::string& fileName) {
     TMPEGaudio audio;
     std::size_t slash = fileName.rfind('/');
-    Cornice->setTitle(FromAnsi(slash == std::string::npos ? fileName : fileName.substr(slash + 1)));
+    std::string bare = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    SetCornice({bare, bare.size()});
     tagV1_ = std::make_unique<TID3v1>();
     tagV2_ = std::make_unique<TID3v2>();
     v1GenreTouched_ = false;
@@ -61,20 +62,20 @@ void TMain::ViewMP3(const std::string& fileName) {
     if (audio.Analyse(fileName) && audio.IsValid()) {
         char separator = QLocale().decimalPoint().at(0).toLatin1();
         MPEGHeaderTexts texts = HeaderTexts(audio, separator ? separator : '.');
-        p.LFileSize->setText(FromAnsi(texts.fileSize));
-        p.LMPEGType->setText(FromAnsi(texts.mpegType));
-        p.LBitRate->setText(FromAnsi(texts.bitRate));
-        p.LSampleRate->setText(FromAnsi(texts.sampleRate));
-        p.LChannelMode->setText(FromAnsi(texts.channelMode));
-        p.LDuration->setText(FromAnsi(texts.duration));
-        p.LEncoder->setText(FromAnsi(texts.encoder));
+        p.LFileSize->setText(ContentText(texts.fileSize));
+        p.LMPEGType->setText(ContentText(texts.mpegType));
+        p.LBitRate->setText(ContentText(texts.bitRate));
+        p.LSampleRate->setText(ContentText(texts.sampleRate));
+        p.LChannelMode->setText(ContentText(texts.channelMode));
+        p.LDuration->setText(ContentText(texts.duration));
+        p.LEncoder->setText(ContentText(texts.encoder));
     }
     if (tagV1_->Load(fileName) && tagV1_->Present()) {
-        p.MP_title->setText(FromAnsi(tagV1_->Title()));
-        p.MP_artist->setText(FromAnsi(tagV1_->Artist()));
-        p.MP_album->setText(FromAnsi(tagV1_->Album()));
-        p.MP_year->setText(FromAnsi(tagV1_->Year()));
-        p.MP_comment->setText(FromAnsi(tagV1_->Comment()));
+        p.MP_title->setText(ContentText(tagV1_->Title()));
+        p.MP_artist->setText(ContentText(tagV1_->Artist()));
+        p.MP_album->setText(ContentText(tagV1_->Album()));
+        p.MP_year->setText(ContentText(tagV1_->Year()));
+        p.MP_comment->setText(ContentText(tagV1_->Comment()));
         p.CB_Genre->setCurrentIndex(GenrePositionForIndex(tagV1_->GenreIndex()));
     }
     if (tagV2_->Load(fileName) && tagV2_->Present()) {
@@ -113,8 +114,7 @@ bool TMain::IDTagWrite(const std::string& fileName) {
     v2.genre = Edited(p.CB_genre2->currentText(), p.shownV2[4]);
     // The comment's lines are stored separated by CR LF.
     QString comment = p.M_Comment->toPlainText();
-    if (comment != p.shownV2[5])
-        v2.comment = TypedText(comment.replace("\n", "\r\n").toUtf8().toStdString());
+    if (comment != p.shownV2[5]) v2.comment = TypedText(Utf8Bytes(comment.replace("\n", "\r\n")));
     TagWriteResult result = tavrin::IDTagWrite(fileName, *tagV1_, *tagV2_, p.Ck_V1->isChecked(), v1,
                                                p.Ck_V2->isChecked(), v2, &questions_);
     for (const std::string& message : result.messages) questions_.ShowNotice(message);

@@ -1,7 +1,6 @@
 // The packer page, the zip options and the unzip dialog as the main window drives them.
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
@@ -9,9 +8,9 @@
 #include "packer/ZipOptZ.h"
 #include "packer/ZipUnzip.h"
 #include "packer/ZipWait.h"
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/DropList.h"
-#include "shell/QtUserQuestions.h"
 #include "shell/TMain.h"
 
 namespace tavrin {
@@ -20,7 +19,7 @@ void TMain::AttachForms(TFrmUnzip* unzip, TFrmZipOpt* options, TFrmWaitZip* wait
     FrmUnzip = unzip;
     FrmZipOpt = options;
     FrmWaitZip = wait;
-    levelText = [this] { return FrmZipOpt->edtLevel->text().toStdString(); };
+    levelText = [this] { return ContentBytes(FrmZipOpt->edtLevel->text()); };
     FrmZipOpt->onSave = [this] { Set_ZipDllOptions(); };
     FrmZipOpt->onDefault = [this] { B_ZipDefaultClick(); };
     FrmUnzip->selectedCaption = [this] { return LeftPane->SelectedCaption(); };
@@ -47,13 +46,13 @@ bool TMain::ListaZipDragOver(TMFileExplorer* source) {
 void TMain::ListaZipDragDrop(TMFileExplorer* source) {
     if (!source) return;
     const std::string& path = LeftPane->SelectedFile();
-    ListaZip->addItem(QFile::decodeName(QByteArray::fromStdString(path)));
+    ListaZip->addItem(FileNameText(path));
     dropped_.push_back(path);
 }
 
 void TMain::ListaZipDropFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        ListaZip->addItem(QFile::decodeName(QByteArray::fromStdString(path)));
+        ListaZip->addItem(FileNameText(path));
         dropped_.push_back(path);
     }
 }
@@ -73,7 +72,7 @@ void TMain::btnSaveToClick() {
     std::optional<std::string> name = questions_.ChooseSaveFileName(request);
     if (!name) return;
     lastSaveName_ = *name;
-    edtZipFileName->setText(QFile::decodeName(QByteArray::fromStdString(*name)));
+    edtZipFileName->setText(FileNameText(*name));
 }
 
 void TMain::ZipOptClick() {
@@ -83,7 +82,7 @@ void TMain::ZipOptClick() {
 
 void TMain::B_ZipThemClick() {
     if (dropped_.empty()) return;
-    std::string archive = QFile::encodeName(edtZipFileName->text()).toStdString();
+    std::string archive = FileNameBytes(edtZipFileName->text());
     if (IsBlankName(archive)) return;
     std::string messages;
     int result = ZipFileList(engine_.zip, archive, dropped_, WaitRunner(), &messages);
@@ -129,14 +128,15 @@ void TMain::Get_Contents(const std::string& archive) {
     listingSink = nullptr;
     QStringList items;
     items.reserve(qsizetype(lines.size()));
-    for (const std::string& line : lines) items.push_back(QString::fromLocal8Bit(line.c_str()));
+    // The lines end in the entry names as the engine reports them.
+    for (const std::string& line : lines) items.push_back(FileNameText(line));
     FrmUnzip->FilesList->addItems(items);
 }
 
 void TMain::UnZip_SelectedFiles(const std::string& archive, bool all) {
     ExtractionRequest request;
     request.archive = archive;
-    request.extractDir = QFile::encodeName(FrmUnzip->T_Dir->text()).toStdString();
+    request.extractDir = FileNameBytes(FrmUnzip->T_Dir->text());
     request.boxes = FrmUnzip->Boxes();
     request.all = all;
     request.listed = state_.ListedNames;

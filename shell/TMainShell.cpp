@@ -22,10 +22,10 @@
 #include "mp3/ID3v2.h"
 #include "mp3/MP3Panel.h"
 #include "platform/Volumes.h"
+#include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
 #include "shell/AppIcon.h"
 #include "shell/DescriptionEditor.h"
-#include "shell/QtUserQuestions.h"
 #include "shell/ReadableColours.h"
 #include "shell/TAboutBox.h"
 #include "shell/TMain.h"
@@ -48,7 +48,7 @@ void TMain::M_WWClick() {
 void TMain::M_FontClick() {
     QFont font = DIZEdit->font();
     FontChoice current;
-    current.family = font.family().toStdString();
+    current.family = Utf8Bytes(font.family());
     current.pointSize = font.pointSize() > 0
                             ? font.pointSize()
                             : int(std::lround(font.pixelSize() * 72.0 / DIZEdit->logicalDpiY()));
@@ -62,7 +62,7 @@ void TMain::M_FontClick() {
 }
 
 void TMain::SetEditorFont(const FontChoice& chosen) {
-    QFont next(QString::fromStdString(chosen.family));
+    QFont next(Utf8Text(chosen.family));
     next.setBold(chosen.bold);
     next.setItalic(chosen.italic);
     next.setUnderline(chosen.underline);
@@ -94,7 +94,7 @@ void TMain::Hiddenfiles1Click() {
 void TMain::ManagingZIPfiles1Click() {
     QString file = QCoreApplication::applicationDirPath() + "/help/index.html";
     if (!QFile::exists(file)) {
-        questions_.ShowError("Cannot find the help file " + ToAnsi(file));
+        questions_.ShowError("Cannot find the help file " + FileNameBytes(file));
         return;
     }
     static QDialog* window = nullptr;
@@ -194,7 +194,7 @@ void TMain::Exitprogram1Click() {
 void TMain::SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* driveBox) {
     // Filling the boxes is no user change: their change handlers would navigate.
     QSignalBlocker blockDir(dirBox), blockDrive(driveBox);
-    const QString folder = QFile::decodeName(QByteArray::fromStdString(pane->Directory()));
+    const QString folder = FileNameText(pane->Directory());
     if (dirBox->currentText() != folder) dirBox->addItem(folder);
     while (dirBox->count() > 30) dirBox->removeItem(0);
     FitDirectoryList(dirBox);
@@ -202,7 +202,7 @@ void TMain::SyncPaneBoxes(TMFileExplorer* pane, QComboBox* dirBox, QComboBox* dr
     std::string drive = pane->Logic().IsDriveList()
                             ? std::string()
                             : VolumeRootOf(pane->Directory(), MountedVolumes());
-    driveBox->setEditText(QFile::decodeName(QByteArray::fromStdString(drive)));
+    driveBox->setEditText(FileNameText(drive));
 }
 
 bool TMain::SettlePendingEdit(bool leaving) {

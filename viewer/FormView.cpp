@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFrame>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -15,6 +14,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "platform/qt/Text.h"
 #include "viewer/BitmapLoader.h"
 #include "viewer/JpegLoader.h"
 #include "viewer/PictureLoader.h"
@@ -26,7 +26,7 @@ namespace tavrin::viewer {
 namespace {
 
 QString PathText(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return FileNameText(path);
 }
 
 // Text as the text box takes it: the two characters a document keeps for its frames would

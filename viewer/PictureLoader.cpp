@@ -1,5 +1,8 @@
 #include "viewer/PictureLoader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QImageReader>
 #include <filesystem>
@@ -12,7 +15,14 @@ namespace {
 
 QImage ReadWithFormat(const std::string& path, const char* format) {
     UsePictureMemoryLimit();
-    QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)), format);
+    // Opened by its bytes: a name that is no UTF-8 cannot travel through a QString.
+    QFile file;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) close(fd);
+        return {};
+    }
+    QImageReader reader(&file, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
     return reader.read();

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QString>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/qt/Text.h"
 namespace tavrin {
 
 namespace {
@@ -343,7 +343,7 @@ void FileOperation::RunDelete(const std::vector<Source>& sources) {
         if (source.st.st_mode == 0)
             ok = Report("Cannot delete " + source.path + ": " + ErrorText(ENOENT));
         else if (flags_ & kFofAllowUndo)
-            ok = QFile::moveToTrash(QFile::decodeName(source.path.c_str()))
+            ok = QFile::moveToTrash(FileNameText(source.path))
                      ? (Tick(source.path, 1, 0), true)
                      : Report("Cannot move " + source.path + " to the trash");
         else

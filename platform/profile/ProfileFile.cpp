@@ -66,12 +66,23 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     return !key.empty();
 }
 
-std::string CleanValue(std::string_view value) {
+// The length of the first `characters` characters of UTF-8 text, in bytes.
+std::size_t Utf8Prefix(std::string_view text, std::size_t characters) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < text.size() && n < characters; ++n) {
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    }
+    return i;
+}
+
+std::string CleanValue(std::string_view value, bool utf8) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     if (value.size() > ProfileFile::kMaxValueLength)
-        value = value.substr(0, ProfileFile::kMaxValueLength);
+        value = value.substr(0, utf8 ? Utf8Prefix(value, ProfileFile::kMaxValueLength)
+                                     : ProfileFile::kMaxValueLength);
     return std::string(value);
 }
 
@@ -121,14 +132,14 @@ ProfileFile ProfileFile::Open(const std::string& path) {
     return FromText(text);
 }
 
-ProfileFile ProfileFile::FromText(std::string_view text) {
+ProfileFile ProfileFile::FromText(std::string_view text, bool utf8) {
     ProfileFile file;
     for (std::string_view line : SplitLines(text)) {
         std::string_view name, key, value;
         if (SectionName(line, name)) {
             file.sections_.push_back({std::string(name), {}});
         } else if (!file.sections_.empty() && KeyValue(line, key, value)) {
-            file.sections_.back().entries.push_back({std::string(key), CleanValue(value)});
+            file.sections_.back().entries.push_back({std::string(key), CleanValue(value, utf8)});
         }
     }
     return file;

@@ -22,8 +22,9 @@ class ProfileFile {
     // Reads a regular file whole into `bytes`; a folder, pipe or device is not read, so
     // nothing can block. False when the file cannot be read.
     static bool ReadFileBytes(const std::string& path, std::string* bytes);
-    // Parses profile text held in memory.
-    static ProfileFile FromText(std::string_view text);
+    // Parses profile text held in memory. In `utf8` text (valid UTF-8) the 2047 characters
+    // of a value are characters, not bytes.
+    static ProfileFile FromText(std::string_view text, bool utf8 = false);
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;

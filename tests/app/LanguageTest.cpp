@@ -241,8 +241,8 @@ TEST_F(LanguageTest, TranslatedConfirmationAsksTheCopyQuestion) {
     Apply("[Dialogs]\nCopying=Copier\nFile=fichier(s)\n[Buttons]\ncustom=tous \xC3\xA9t\xC3\xA9\n");
     EXPECT_EQ(m.State().ConfirmCopyText, "Copier");
     EXPECT_EQ(m.State().ConfirmMoveText, "Confirm move");
-    // The label the lookup and the menu use is held in the program's single-byte code page.
-    EXPECT_EQ(m.State().AllCustomLabel, "tous \xE9t\xE9");
+    // The label the lookup and the menu use is held as the text it is.
+    EXPECT_EQ(m.State().AllCustomLabel, "tous \xC3\xA9t\xC3\xA9");
     EXPECT_EQ(m.CustMenu->actions().back()->text(), QString::fromUtf8("tous \xC3\xA9t\xC3\xA9"));
 }
 

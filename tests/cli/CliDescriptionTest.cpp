@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/TestSupport.h"
 
 namespace tavrin {
@@ -34,7 +36,7 @@ TEST(CliDescription, DizPrintsTheCaptionAndTheBytes) {
 }
 
 // Long descriptions are printed whole (read again while printed); past the cap they are cut,
-// and a description of zeros a gigabyte long prints nothing after its header, quickly.
+// and a description of zeros a gigabyte long prints its first 16 MiB of zeros, quickly.
 TEST(CliDescription, DizStreamsLongDescriptionsAndCutsAtTheCap) {
     TempDir dir;
     std::string longText;
@@ -46,10 +48,9 @@ TEST(CliDescription, DizStreamsLongDescriptionsAndCutsAtTheCap) {
 
     test::MakeZeroBomb(dir / "zeros.zip", "readme.txt", std::uint64_t(1) << 30);
     EXPECT_EQ(RunCommand(Cli("diz '" + dir / "zeros.zip'"), &out), 0);
-    EXPECT_EQ(out,
-              "name: readme.txt\nfound: yes\n--\n"
-              "tavrin-cli: the description is longer than 16 MB; only its start was "
-              "printed\n");
+    EXPECT_EQ(out, "name: readme.txt\nfound: yes\n--\n" + std::string(16u << 20, '\0') +
+                       "tavrin-cli: the description is longer than 16 MB; only its start was "
+                       "printed\n");
 }
 
 // diz-set learns the name from the names alone: a damaged FILE_ID.DIZ is still the
@@ -96,6 +97,32 @@ TEST(CliDescription, DizSetStoresLikeSaveInfo) {
     RunCommand("unzip -Z1 '" + dir / "new.zip'", &out);
     EXPECT_EQ(out, "file_id.diz\ninfo.nfo\n");
     EXPECT_EQ(RunCommand("printf x | " + Cli("diz-set '" + dir / "no/folder/a.zip'"), &out), 1);
+}
+
+// Names keep their bytes: an archive named in UTF-8 or in Latin-1 bytes finds its own-name
+// description, the names of a custom-names file are tried as they are stored (a wildcard name
+// stands for its first match), and a description with a NUL byte is printed whole.
+TEST(CliDescription, NamesAndContentsKeepTheirBytes) {
+    TempDir dir;
+    MakeZipWithPython(dir / "\xC3\xA9t\xC3\xA9.zip", {{"\xC3\xA9t\xC3\xA9.txt", "utf8"}});
+    MakeZipWithPython(dir / "l1.zip", {{"x", "x"}});
+    std::filesystem::rename(dir / "l1.zip", dir / "\xE9t\xE9.zip");
+    std::string out;
+    EXPECT_EQ(RunCommand(Cli("diz '" + dir / "\xC3\xA9t\xC3\xA9.zip'"), &out), 0);
+    EXPECT_EQ(out, "name: \xC3\xA9t\xC3\xA9.txt\nfound: yes\n--\nutf8");
+    EXPECT_EQ(RunCommand(Cli("diz --choice filename '" + dir / "\xE9t\xE9.zip'"), &out), 1);
+    EXPECT_EQ(out, "name: \xE9t\xE9.txt\nfound: no\n--\n");
+
+    const std::string text("before\0after\r\n\xC4\xB3", 17);
+    MakeZipWithPython(dir / "w.zip", {{"docs/a.nfo", "nested"}, {"B.NFO", text}, {"c.nfo", "c"}});
+    WriteFile(dir / "names.ext", "caf\xE9.nfo\r\n*.nfo\r\n");
+    EXPECT_EQ(RunCommand(Cli("diz --choice all-custom --custom-names '" + dir / "names.ext' '" +
+                             dir / "w.zip'"),
+                         &out),
+              0);
+    EXPECT_EQ(out, "name: B.NFO\nfound: yes\n--\n" + text);
+    EXPECT_EQ(RunCommand(Cli("diz --choice 'custom=caf\xE9.nfo' '" + dir / "w.zip'"), &out), 1);
+    EXPECT_EQ(out, "name: caf\xE9.nfo\nfound: no\n--\n");
 }
 
 }  // namespace

@@ -43,23 +43,23 @@ TEST(Cp437, EveryByteSurvivesTheEditor) {
     EXPECT_EQ(EncodeCp437(DecodeCp437("a\rb\nc")), "a\r\nb\r\nc");  // breaks become CR LF
 }
 
-TEST(DescriptionCapTest, CountsWhatWasDecompressedNotWhatWasShown) {
+TEST(DescriptionCapTest, CountsWhatWasDecompressed) {
     DescriptionCap cap(100);
     bool more = false;
-    EXPECT_EQ(cap.Fit(10, 40, &more), 10u);  // a piece with a NUL after its 10th byte
+    EXPECT_EQ(cap.Fit(40, &more), 40u);
     EXPECT_TRUE(more);
-    EXPECT_EQ(cap.Fit(0, 60, &more), 0u);  // all NUL: shows nothing, still counts
+    EXPECT_EQ(cap.Fit(60, &more), 60u);
     EXPECT_TRUE(more);
     EXPECT_FALSE(cap.Cut());  // exactly the cap is no cut
-    EXPECT_EQ(cap.Fit(5, 5, &more), 0u);
+    EXPECT_EQ(cap.Fit(5, &more), 0u);
     EXPECT_FALSE(more);
     EXPECT_TRUE(cap.Cut());
-    EXPECT_EQ(cap.Fit(5, 5, &more), 0u);  // and stays cut
+    EXPECT_EQ(cap.Fit(5, &more), 0u);  // and stays cut
     EXPECT_FALSE(more);
     cap.Reset();
     EXPECT_FALSE(cap.Cut());
-    EXPECT_EQ(cap.Fit(80, 80, &more), 80u);
-    EXPECT_EQ(cap.Fit(30, 30, &more), 20u);  // the part that fits
+    EXPECT_EQ(cap.Fit(80, &more), 80u);
+    EXPECT_EQ(cap.Fit(30, &more), 20u);  // the part that fits
     EXPECT_FALSE(more);
     EXPECT_TRUE(cap.Cut());
 }
@@ -69,15 +69,19 @@ class Recorder : public EngineOutput, public DescriptionTarget {
   public:
     Recorder() { SetEngineOutput(this); }
     ~Recorder() override { SetEngineOutput(nullptr); }
-    bool AppendDescription(const std::string& piece, std::size_t) override {
+    bool AppendDescription(const std::string& piece) override {
         text += piece;
         return true;
     }
     void AddListingLine(const std::string&, const std::string&) override {}
     void ClearDescription() override { text.clear(); }
-    void SetCornice(const std::string& name) override { tried.push_back(name); }
+    void SetCornice(const Candidate& name) override {
+        tried.push_back(name.name);
+        cornices.push_back(name);
+    }
     std::string text;
     std::vector<std::string> tried;
+    std::vector<Candidate> cornices;
 };
 
 class LookupTest : public ::testing::Test {
@@ -89,7 +93,9 @@ class LookupTest : public ::testing::Test {
                       const std::string& caption = "all custom files",
                       const std::vector<std::string>& customs = {}) {
         recorder.tried.clear();
-        return ViewInfo(unzip, archive, {mode, caption}, customs, "all custom files", recorder);
+        recorder.cornices.clear();
+        return ViewInfo(unzip, archive, {mode, caption, caption == "all custom files"}, customs,
+                        recorder);
     }
     UnZip32 unzip;
     Recorder recorder;
@@ -129,10 +135,10 @@ TEST_F(LookupTest, AutomaticOrderMatchesWithoutCase) {
 TEST_F(LookupTest, AZeroBombIsCutAfterTheCap) {
     test::MakeZeroBomb(dir / "zeros.zip", "FILE_ID.DIZ", std::uint64_t(1) << 30);
     struct Capped : Recorder {
-        bool AppendDescription(const std::string& piece, std::size_t delivered) override {
-            decompressed += delivered;
+        bool AppendDescription(const std::string& piece) override {
+            decompressed += piece.size();
             bool more = true;
-            text.append(piece, 0, cap.Fit(piece.size(), delivered, &more));
+            text.append(piece, 0, cap.Fit(piece.size(), &more));
             return more;
         }
         void ClearDescription() override {
@@ -142,12 +148,12 @@ TEST_F(LookupTest, AZeroBombIsCutAfterTheCap) {
         DescriptionCap cap;
         std::size_t decompressed = 0;
     } capped;
-    LookupResult r = ViewInfo(unzip, dir / "zeros.zip", {LookupMode::Automatic, "all custom files"},
-                              {}, "all custom files", capped);
+    LookupResult r = ViewInfo(unzip, dir / "zeros.zip",
+                              {LookupMode::Automatic, "all custom files", true}, {}, capped);
     EXPECT_TRUE(r.found);
     EXPECT_EQ(r.cornice, "file_id.diz");
     EXPECT_TRUE(capped.cap.Cut());
-    EXPECT_EQ(capped.text, "");
+    EXPECT_EQ(capped.text, std::string(kMaxDescriptionBytes, '\0'));  // every byte up to the cap
     EXPECT_GT(capped.decompressed, kMaxDescriptionBytes);
     EXPECT_LE(capped.decompressed, kMaxDescriptionBytes + (64u << 10));
 }
@@ -156,21 +162,20 @@ TEST_F(LookupTest, AZeroBombIsCutAfterTheCap) {
 // counts as there.
 TEST_F(LookupTest, FindingTheNameAsksOnlyForNames) {
     MakeZipWithPython(dir / "Archive.zip", {{"Archive.txt", "own name"}, {"x.nfo", "nfo"}});
-    LookupResult r =
-        FindDescription(unzip, dir / "Archive.zip", {LookupMode::Automatic, "all custom files"}, {},
-                        "all custom files");
+    LookupResult r = FindDescription(unzip, dir / "Archive.zip",
+                                     {LookupMode::Automatic, "all custom files", true}, {});
     EXPECT_TRUE(r.found);
     EXPECT_EQ(r.cornice, "Archive.txt");
     EXPECT_EQ(recorder.text, "");  // nothing reached the description
-    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Custom, "all custom files"},
-                        {"none.txt", "X.NFO"}, "all custom files");
+    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Custom, "all custom files", true},
+                        {"none.txt", "X.NFO"});
     EXPECT_EQ(r.cornice, "X.NFO");
-    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Readme, ""}, {}, "x");
+    r = FindDescription(unzip, dir / "Archive.zip", {LookupMode::Readme, ""}, {});
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.cornice, "readme.txt");
     MakeZipWithPython(dir / "none.zip", {{"other.txt", "o"}});
-    r = FindDescription(unzip, dir / "none.zip", {LookupMode::Automatic, "all custom files"}, {},
-                        "all custom files");
+    r = FindDescription(unzip, dir / "none.zip", {LookupMode::Automatic, "all custom files", true},
+                        {});
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.cornice, "file_id.diz");
 }

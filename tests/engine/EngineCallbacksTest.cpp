@@ -7,9 +7,9 @@ namespace {
 
 class RecordingOutput : public EngineOutput {
   public:
-    bool AppendDescription(const std::string& text, std::size_t delivered) override {
-        deliveredTotal += delivered;
-        description.push_back(text);
+    bool AppendDescription(const std::string& piece) override {
+        deliveredTotal += piece.size();
+        description.push_back(piece);
         return description.size() < 3;
     }
     void AddListingLine(const std::string& line, const std::string& name) override {
@@ -58,8 +58,9 @@ TEST_F(EngineCallbacksTest, PrintedTextReachesTheDescriptionOnlyWhileCaptured) {
     CaptureDescription = true;
     EXPECT_EQ(UnzipPrint(piece, sizeof piece - 1), int(sizeof piece - 1));
     ASSERT_EQ(output.description.size(), 1u);
-    EXPECT_EQ(output.description[0], "first line\r\nsecond");  // up to the first NUL
-    EXPECT_EQ(output.deliveredTotal, sizeof piece - 1);        // all of it counts
+    // The whole piece: a NUL byte does not end the text.
+    EXPECT_EQ(output.description[0], std::string(piece, sizeof piece - 1));
+    EXPECT_EQ(output.deliveredTotal, sizeof piece - 1);
     EXPECT_TRUE(output.lines.empty());
     // A description that takes no more answers -1, so the engine ends the entry.
     EXPECT_EQ(UnzipPrint(piece, 5), 5);

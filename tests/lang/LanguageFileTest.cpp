@@ -66,9 +66,21 @@ TEST(LanguageFileTest, ProfileRulesForNamesAndValues) {
 TEST(LanguageFileTest, LongValuesAreCutTo2047Characters) {
     std::string value(3000, 'x');
     EXPECT_EQ(TextOf("[Buttons]\nview=" + value + "\n", LangText::View), value.substr(0, 2047));
-    // A cut inside a UTF-8 character drops that character's first bytes.
+    // In a UTF-8 file the 2047 are characters, not bytes: 2,000 "é" stay whole, and a longer
+    // text keeps its first 2047 characters whole.
+    std::string e2000;
+    for (int i = 0; i < 2000; ++i) e2000 += "\xC3\xA9";
+    EXPECT_EQ(TextOf("[Buttons]\nview=" + e2000 + "\n", LangText::View), e2000);
     std::string accented = std::string(2046, 'a') + "\xC3\xA9" + "tail";
-    EXPECT_EQ(TextOf("[Buttons]\nview=" + accented + "\n", LangText::View), std::string(2046, 'a'));
+    EXPECT_EQ(TextOf("[Buttons]\nview=" + accented + "\n", LangText::View),
+              std::string(2046, 'a') + "\xC3\xA9");
+    std::string russian;
+    for (int i = 0; i < 3000; ++i) russian += "\xD0\x96";  // Ж
+    EXPECT_EQ(TextOf("[Buttons]\nview=" + russian + "\n", LangText::View),
+              russian.substr(0, 2 * 2047));
+    // A Windows-1252 file counts bytes, each one character.
+    EXPECT_EQ(TextOf("[Buttons]\nview=" + std::string(3000, '\xE9') + "\n", LangText::View).size(),
+              2 * 2047u);
 }
 
 TEST(LanguageFileTest, Utf8OrWindows1252) {

@@ -37,7 +37,7 @@ int RecordingUnzip(int count, char** names, int xcount, char**, LPDCL dcl, LPUSE
 
 class Collector : public EngineOutput {
   public:
-    bool AppendDescription(const std::string&, std::size_t) override { return true; }
+    bool AppendDescription(const std::string&) override { return true; }
     void AddListingLine(const std::string& line, const std::string& name) override {
         lines.push_back(line);
         names.push_back(name);

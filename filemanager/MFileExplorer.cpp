@@ -263,6 +263,10 @@ TMFileExplorer::~TMFileExplorer() {
     Panes().erase(IdOf(this));
     list_->setModel(nullptr);
     report_->setModel(nullptr);
+    // The views go while the pane is whole: a view holding the focus loses it as the window
+    // takes it away, and its handler calls back into the pane.
+    delete list_;
+    delete report_;
 }
 
 std::string TMFileExplorer::SelectedCaption() const {

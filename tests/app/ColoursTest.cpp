@@ -17,11 +17,17 @@ TEST(ReadableColours, DescribedColoursStayWhereTheyReadAndChangeWhereTheyDoNot) 
     for (const char* name : {"blue", "navy", "maroon", "red"}) {
         const QColor fitted = ReadableOn(QColor(name), dark);
         EXPECT_GE(ContrastRatio(fitted, dark), 3.0) << name;
-        if (fitted != QColor(name)) EXPECT_GE(ContrastRatio(fitted, dark), 4.5) << name;
+        if (fitted != QColor(name)) {
+            EXPECT_GE(ContrastRatio(fitted, dark), 4.5) << name;
+        }
         // Its hue is kept: the strongest channel stays the strongest.
         const QColor c(name);
-        if (c.blue() > c.red()) EXPECT_GT(fitted.blue(), fitted.red()) << name;
-        if (c.red() > c.blue()) EXPECT_GT(fitted.red(), fitted.blue()) << name;
+        if (c.blue() > c.red()) {
+            EXPECT_GT(fitted.blue(), fitted.red()) << name;
+        }
+        if (c.red() > c.blue()) {
+            EXPECT_GT(fitted.red(), fitted.blue()) << name;
+        }
     }
     EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 0.01);
 }

@@ -542,9 +542,10 @@ TEST_F(DescriptionModeTest, LeftPanelKeepsItsWidthWithTheTagPanelInEveryLanguage
             QApplication::processEvents();
             EXPECT_EQ(main.PanLeftPane->width(), width) << file;
             for (QAction* action : main.ToolBar2->actions())
-                if (QWidget* control = main.ToolBar2->widgetForAction(action))
+                if (QWidget* control = main.ToolBar2->widgetForAction(action)) {
                     EXPECT_TRUE(control->isVisible())
                         << file << " " << control->toolTip().toStdString();
+                }
         }
         // The tag panel's rows are not cut at the side.
         Click("song.mp3");

@@ -259,6 +259,8 @@ void Walk(Startup& startup, bool english) {
     main.LeftPane->SetFocus();
     ShootModal("viewer-picture", [&] { main.b_preview->click(); });
     SelectItems(main.LeftPane, {"notes.txt"});
+    main.activateWindow();  // back from the viewer: the pane's focus counts once it is active
+    Wait(300);
     main.LeftPane->SetFocus();
     ShootModal("viewer-text", [&] { main.b_preview->click(); });
     main.LeftViewButtons[0]->click();

@@ -16,26 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::kNobody;
+using test::NamesIn;
 using test::ReadFile;
 using test::RunCommand;
+using test::StatOf;
 using test::TempDir;
 using test::WriteFile;
 
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
-}
-
-struct stat StatOf(const std::string& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
-
-std::set<std::string> NamesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
 }
 
 class ArchiveSaveIdentity : public ::testing::Test {

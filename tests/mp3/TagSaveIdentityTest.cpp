@@ -17,22 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::kNobody;
+using test::NamesIn;
 using test::ReadFile;
+using test::StatOf;
 using test::TempDir;
 using test::WriteFile;
-
-struct stat StatOf(const std::string& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
-
-std::set<std::string> NamesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 bool SaveBoth(const std::string& file, const std::string& title) {
     TID3v1 v1;

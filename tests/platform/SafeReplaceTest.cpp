@@ -20,7 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::kNobody;
+using test::NamesIn;
 using test::ReadFile;
+using test::StatOf;
 using test::TempDir;
 using test::WriteFile;
 
@@ -31,19 +33,6 @@ std::string Replace(const std::string& path, const std::string& contents,
     if (!replace.Create()) return replace.Error();
     if (!WriteAllAt(replace.Fd(), contents.data(), contents.size(), 0)) return "write failed";
     return replace.Commit() ? std::string() : replace.Error();
-}
-
-struct stat StatOf(const std::string& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
-
-std::set<std::string> NamesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
 }
 
 // A folder every user may write in, as a shared folder is.

@@ -67,6 +67,19 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));

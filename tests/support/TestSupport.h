@@ -2,10 +2,13 @@
 // user-question interface.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,10 @@ class TempDir {
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+// The file's own status (a link's, not its target's); zeros when it is missing.
+struct stat StatOf(const std::string& path);
+// The names in a folder, without "." and "..".
+std::set<std::string> NamesIn(const std::string& folder);
 bool FileExists(const std::string& path);
 
 // Runs a shell command; returns its exit status and fills `output` with its standard output.

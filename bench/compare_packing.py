@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Packing on every core, side by side with Debian's zip and unzip in one run.
 
-  bench/compare_packing.py [--build build] [--pack-mb 300] [--big-mb 1024] [--runs 2]
+  bench/compare_packing.py [--build build] [--pack-mb 300] [--big-mb 1024]
+                           [--small-files 20000] [--runs 2]
 
 Measures on the same files:
   1. packing about 300 MB of mixed files at level 6 (tavrin-cli zip --recurse) against
      `zip -r -6 -q`: time, archive size, peak memory; `unzip -t` of our archive; our archive
      against a one-thread run of the engine (TAVRIN_ZIP_THREADS=1): every entry's name, time,
      attributes, CRC, method, sizes and stored bytes the same;
-  2. the same for one 1 GB file of mixed content (text, random and structured stretches);
+  2. the same for one 1 GB file of mixed content (text, random and structured stretches), and
+     for 20,000 small text files (100 bytes to 8 KB);
   3. extracting each archive Debian's zip made (tavrin-cli unzip --with-paths) against
      `unzip -q`.
 Times are the best of --runs runs (wall clock, seconds), each after a sync; extraction takes
@@ -68,6 +70,21 @@ def make_big_file(path, megabytes):
             else:
                 f.write(rnd.choice(tables))
     return megabytes << 20
+
+
+def make_small_tree(root, count):
+    """Many small text files in folders of 500."""
+    rnd = random.Random(5)
+    words = [b"archive ", b"zip ", b"the ", b"description ", b"\n", b"tavrin ", b"packer "]
+    total = 0
+    for i in range(count):
+        folder = os.path.join(root, f"d{i // 500}")
+        os.makedirs(folder, exist_ok=True)
+        data = b"".join(rnd.choice(words) for _ in range(rnd.randint(15, 1300)))
+        with open(os.path.join(folder, f"f{i}.txt"), "wb") as f:
+            f.write(data)
+        total += len(data)
+    return total
 
 
 def entries(path):
@@ -131,6 +148,7 @@ def main():
     ap.add_argument("--build", default="build")
     ap.add_argument("--pack-mb", type=int, default=300)
     ap.add_argument("--big-mb", type=int, default=1024)
+    ap.add_argument("--small-files", type=int, default=20000)
     ap.add_argument("--runs", type=int, default=2)
     args = ap.parse_args()
     cli = os.path.join(os.path.abspath(args.build), "bin", "tavrin-cli")
@@ -148,6 +166,11 @@ def main():
         size = make_big_file(os.path.join(work, "disk.img"), args.big_mb)
         compare(f"one {size / 1048576:.0f} MB file", work, "disk.img", args.runs, cli, rows,
                 notes)
+        os.remove(os.path.join(work, "disk.img"))
+        os.makedirs(os.path.join(work, "small"))
+        size = make_small_tree(os.path.join(work, "small"), args.small_files)
+        compare(f"{args.small_files} small files ({size / 1048576:.0f} MB)", work, "small",
+                args.runs, cli, rows, notes)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print(f"{'measurement':44} {'Tavrin':>10} {'Debian':>10}  yardstick")

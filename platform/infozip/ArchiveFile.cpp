@@ -101,8 +101,7 @@ zip_int64_t ArchiveFile::Handle(void* data, zip_uint64_t length, zip_source_cmd_
         case ZIP_SOURCE_BEGIN_WRITE:
             return BeginWrite();
         case ZIP_SOURCE_WRITE:
-            if (!tavrin::fileio::WriteAllAt(writeFd_, data, length, writeAt_))
-                return Fail(ZIP_ER_WRITE, errno);
+            if (!Write(data, length)) return Fail(ZIP_ER_WRITE, errno);
             writeAt_ += static_cast<std::int64_t>(length);
             writeEnd_ = std::max(writeEnd_, writeAt_);
             return static_cast<zip_int64_t>(length);
@@ -119,6 +118,7 @@ zip_int64_t ArchiveFile::Handle(void* data, zip_uint64_t length, zip_source_cmd_
         case ZIP_SOURCE_COMMIT_WRITE:
             return CommitWrite();
         case ZIP_SOURCE_ROLLBACK_WRITE:
+            pending_.clear();
             scratch_.Close();
             replace_.reset();  // its temporary goes with it
             writeFd_ = -1;
@@ -150,8 +150,31 @@ zip_int64_t ArchiveFile::BeginWrite() {
     return 0;
 }
 
+// libzip writes an entry's header in many small pieces: contiguous writes are gathered and
+// go to the file together.
+bool ArchiveFile::Write(const void* data, zip_uint64_t length) {
+    const auto pendingEnd = pendingAt_ + static_cast<std::int64_t>(pending_.size());
+    if (!pending_.empty() && (pendingEnd != writeAt_ || pending_.size() + length > kWriteBuffer) &&
+        !Flush())
+        return false;
+    if (length >= kWriteBuffer) return tavrin::fileio::WriteAllAt(writeFd_, data, length, writeAt_);
+    if (pending_.empty()) pendingAt_ = writeAt_;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    pending_.insert(pending_.end(), bytes, bytes + length);
+    return true;
+}
+
+bool ArchiveFile::Flush() {
+    if (pending_.empty()) return true;
+    const bool written =
+        tavrin::fileio::WriteAllAt(writeFd_, pending_.data(), pending_.size(), pendingAt_);
+    pending_.clear();
+    return written;
+}
+
 zip_int64_t ArchiveFile::CommitWrite() {
     if (!replace_) return Fail(ZIP_ER_INTERNAL, 0);
+    if (!Flush()) return Fail(ZIP_ER_WRITE, errno);
     if (scratch_.IsOpen()) {
         // Built in the temporary folder: copied beside the archive, so that the last step is
         // still a rename in the archive's own folder.

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/fileio/FileIo.h"
 #include "platform/fileio/SafeReplace.h"
@@ -45,6 +46,10 @@ class ArchiveFile {
     zip_int64_t Fail(int zipCode, int systemCode, std::string text = {});
     zip_int64_t BeginWrite();
     zip_int64_t CommitWrite();
+    bool Write(const void* data, zip_uint64_t length);
+    bool Flush();
+
+    static constexpr size_t kWriteBuffer = 1 << 20;
 
     std::string path_, scratchFolder_, target_;
     struct stat stat_ {};
@@ -54,6 +59,8 @@ class ArchiveFile {
     tavrin::fileio::FileHandle scratch_;
     int writeFd_ = -1;
     std::int64_t writeAt_ = 0, writeEnd_ = 0;
+    std::vector<uint8_t> pending_;  // written, not yet in the file: from pendingAt_ on
+    std::int64_t pendingAt_ = 0;
     zip_error_t zipError_{};
     std::string error_;
 };

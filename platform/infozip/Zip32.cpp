@@ -433,13 +433,11 @@ void Archiver::AddFile(const std::string& given, const struct stat& st, bool via
         return;
     }
     // Check now that the file can be read, so writing the archive cannot fail on it later.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    if (faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) {
         Warn("could not open for reading: " + given);
         openFailed_ = true;
         return;
     }
-    close(fd);
     gathered_.emplace(izcommon::AsciiFold(entry), candidates_.size());
     candidates_.push_back({given, path, entry, st, false, viaLink});
 }

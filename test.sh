@@ -3,6 +3,7 @@
 #   ./test.sh              normal build in build/
 #   ./test.sh --sanitize   the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 #                          (build in build-asan/)
+#   ./test.sh --threads    the tests of the archive engine under ThreadSanitizer (build-tsan/)
 #   ./test.sh --fuzz [S]   each fuzz target for S seconds (default 10) on its seed corpus
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -11,6 +12,16 @@ case "${1:-}" in
   --sanitize)
     export TAVRIN_BUILD_DIR=build-asan
     extra=(-DTAVRIN_SANITIZE=ON)
+    ;;
+  --threads)
+    scripts/setup.sh --packages-only
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF \
+      -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+    cmake --build build-tsan -j "${TAVRIN_JOBS:-2}" --target test_infozip zip32 unzip32
+    cd build-tsan
+    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    exec ctest --output-on-failure -j 2 --timeout 600 -R '^(ParallelDeflate|ZipLibrary|ZipExact)\.'
     ;;
   --fuzz)
     scripts/setup.sh --packages-only

@@ -9,7 +9,7 @@ cd "$root"
 cmake -S . -B "$build" -DTAVRIN_BENCH=ON >/dev/null
 cmake --build "$build" -j 2 --target tavrin-cli engine_probe unzip_dialog_probe filelist_probe \
   fileop_probe mp3_probe jpeg_probe viewer_probe mpegdll
-for script in compare_engine compare_filelist compare_mp3 compare_fileop compare_jpeg compare_viewer; do
+for script in compare_engine compare_packing compare_filelist compare_mp3 compare_fileop compare_jpeg compare_viewer; do
   echo "== $script"
   python3 "bench/$script.py" --build "$build"
 done

@@ -27,6 +27,7 @@
 
 #include "ArchiveFile.h"
 #include "LibzipLoader.h"
+#include "ParallelDeflate.h"
 #include "ZipNames.h"
 #include "ZipPrepare.h"
 #include "infozip_api.h"
@@ -492,8 +493,8 @@ int Archiver::Plan(std::vector<Planned>* plan) {
     return ZE_OK;
 }
 
-// The deflate stage: every file that goes in is deflated ahead; one that does not get smaller
-// is stored. At level 0 everything is stored.
+// The deflate stage: every file that goes in is deflated ahead, on every core; one that does
+// not get smaller is stored. At level 0 everything is stored.
 int Archiver::Prepare(std::vector<Planned>* plan) {
     if (level_ == 0) {
         for (Planned& p : *plan) p.prepared.stored = true;
@@ -501,20 +502,28 @@ int Archiver::Prepare(std::vector<Planned>* plan) {
     }
     std::string folder = !tempDir_.empty() && IsFolder(tempDir_) ? tempDir_ : Dirname(archive_);
     spool_ = std::make_unique<izcommon::Spool>(folder, size_t(64) << 20);
+    std::vector<std::string> paths;
+    std::vector<Planned*> files;
     for (Planned& p : *plan) {
         if (p.candidate->isDir) continue;
-        std::string error;
-        switch (izcommon::PrepareFile(p.candidate->path, level_, *spool_, &p.prepared, &error)) {
-            case izcommon::PrepareStatus::kOk:
-                break;
-            case izcommon::PrepareStatus::kUnreadable:
-                Warn(error);
-                openFailed_ = true;
-                p.skip = true;
-                break;
-            case izcommon::PrepareStatus::kSpoolFailed:
-                Warn(error);
-                return ZE_TEMP;
+        paths.push_back(p.candidate->path);
+        files.push_back(&p);
+    }
+    if (paths.empty()) return ZE_OK;
+    std::vector<izcommon::PrepareResult> results;
+    std::string error;
+    if (izcommon::PrepareFiles(paths, level_, izcommon::DeflateWorkers(), *spool_, &results,
+                               &error) != izcommon::PrepareStatus::kOk) {
+        Warn(error);
+        return ZE_TEMP;
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (results[i].status == izcommon::PrepareStatus::kUnreadable) {
+            Warn(results[i].error);
+            openFailed_ = true;
+            files[i]->skip = true;
+        } else {
+            files[i]->prepared = results[i].file;
         }
     }
     return ZE_OK;

@@ -1,8 +1,8 @@
 // The zip library's deflate stage: each file is deflated before the archive is written, so
 // the writer knows whether deflating made it smaller. When it did not, the file is stored
 // (method 0), as zip does; otherwise the deflated bytes are handed to libzip ready made.
-// Preparing one file depends on nothing but that file, so the files of a job may be
-// prepared in any order, or side by side.
+// The deflated data of a job waits in a spool (filled by PrepareFiles, ParallelDeflate.h)
+// until libzip writes the archive.
 #pragma once
 
 #include <zip.h>
@@ -50,11 +50,6 @@ struct PreparedFile {
 };
 
 enum class PrepareStatus { kOk, kUnreadable, kSpoolFailed };
-
-// Reads the file at `path` and deflates it at `level` (1..9) into `spool`; on failure
-// `error` says why.
-PrepareStatus PrepareFile(const std::string& path, int level, Spool& spool, PreparedFile* out,
-                          std::string* error);
 
 // A libzip source that delivers a prepared file's deflated bytes as they are; libzip writes
 // them without compressing again. The spool must outlive the source.

@@ -396,6 +396,41 @@ TEST_F(PackerTest, WaitWindowKeepsMovingWhileTheEngineWorks) {
     EXPECT_FALSE(wait.Anm1->Running());
 }
 
+// A real packing job keeps every core deflating; the wait window's sheet still moves between
+// any two looks a tenth of a second apart.
+TEST_F(PackerTest, WaitWindowKeepsMovingWhileEveryCoreDeflates) {
+    static const char* words[] = {"archive ", "description ", "packer ", "tavrin ", "zip\r\n"};
+    std::string block;
+    for (unsigned seed = 1; block.size() < (1u << 20);) {
+        seed = seed * 1103515245u + 12345u;
+        block += words[(seed >> 16) % 5];
+        block += std::to_string((seed >> 8) % 977) + " ";
+    }
+    std::string content;
+    for (int i = 0; i < 64; ++i) content += block;
+    WriteFile(home / "big.txt", content);
+    TMain& main = Start();
+    main.b_zipmodeClick();
+    DropOnPacker("big.txt");
+    main.edtZipFileName->setText(QString::fromStdString(home / "big.zip"));
+    TFrmWaitZip& wait = *main.FrmWaitZip;
+    std::vector<int> frames;
+    QTimer look;
+    look.setInterval(100);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (wait.isVisible() && wait.Anm1->Running()) frames.push_back(wait.Anm1->Frame());
+    });
+    look.start();
+    main.B_ZipThemClick();
+    look.stop();
+    EXPECT_TRUE(questions.records.empty());
+    std::string packed;
+    RunCommand("unzip -p '" + home / "big.zip' big.txt", &packed);
+    EXPECT_TRUE(packed == content);
+    ASSERT_GE(frames.size(), 2u) << "the job ended too soon to look at";
+    for (size_t i = 1; i < frames.size(); ++i) EXPECT_NE(frames[i], frames[i - 1]) << i;
+}
+
 // The wait window comes over the window the work was started from, active, and goes back to
 // the main window afterwards; the flying sheet's whole arc lies inside the animation.
 TEST_F(PackerTest, WaitWindowComesOverTheWindowItWasStartedFrom) {

@@ -22,6 +22,7 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
+#include <QGroupBox>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>

@@ -29,3 +29,7 @@ lame --quiet -b 320 "$work/tone.wav" "$work/song320.mp3"
 for _ in $(seq 90); do cat "$work/song320.mp3"; done >"$work/big.mp3"
 echo "== mp3_probe"
 (cd "$build/bin" && ./mp3_probe view "$work/big.mp3" && ./mp3_probe play "$work/song320.mp3" "$work/out.pcm")
+
+# The description tools: many small archives, and an archive of a million entries.
+echo "== compare_descriptions"
+python3 bench/compare_descriptions.py --build "$build"

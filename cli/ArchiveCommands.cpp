@@ -53,13 +53,23 @@ bool LoadEngine(Engine& engine) {
 // Collects the listing into lines and names, as the unzip dialog's list and ListedNames.
 class ListingCollector : public EngineOutput {
   public:
+    // `stream`: the lines go there as the engine lists them and nothing is kept, so that a
+    // listing of a million entries needs no memory of its own.
+    explicit ListingCollector(std::ostream* stream = nullptr) : stream_(stream) {}
     bool AppendDescription(const std::string&) override { return true; }
     void AddListingLine(const std::string& line, const std::string& name) override {
+        if (stream_) {
+            *stream_ << line << '\n';
+            return;
+        }
         lines.push_back(line);
         names.push_back(name);
     }
     std::vector<std::string> lines;
     std::vector<std::string> names;
+
+  private:
+    std::ostream* stream_;
 };
 
 bool ListArchive(Engine& engine, const std::string& archive, ListingCollector& collector) {
@@ -88,9 +98,8 @@ int CmdList(const Args& args) {
     if (!ParseOptions(args, {}, {}, options, plain) || plain.size() != 1) return Usage("list");
     Engine engine;
     if (!LoadEngine(engine)) return kExitFailed;
-    ListingCollector collector;
+    ListingCollector collector(&std::cout);
     if (!ListArchive(engine, plain[0], collector)) return kExitFailed;
-    for (const std::string& line : collector.lines) std::cout << line << '\n';
     return kExitOk;
 }
 

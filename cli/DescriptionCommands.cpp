@@ -4,13 +4,16 @@
 #include <map>
 
 #include "cli/CliCommon.h"
+#include "description/Cp437.h"
 #include "description/CustomNames.h"
 #include "description/DescriptionCap.h"
 #include "description/DescriptionEmbed.h"
 #include "description/DescriptionLookup.h"
+#include "description/Sauce.h"
 #include "engine/Engine.h"
 #include "engine/EngineCallbacks.h"
 #include "packer/ArchiveJobs.h"
+#include "platform/text/TextCodec.h"
 
 namespace tavrin::cli {
 
@@ -23,14 +26,18 @@ inline constexpr const char* kAllCustomLabel = "all custom files";
 class Collector : public EngineOutput, public DescriptionTarget {
   public:
     static constexpr std::size_t kKept = 1 << 16;
-    Collector() { SetEngineOutput(this); }
+    // `keepAll`: the whole description is kept (up to the cap), for a caller that needs its
+    // end (the SAUCE record) or prints it inside other text.
+    explicit Collector(bool keepAll = false) : kept_(keepAll ? kMaxDescriptionBytes : kKept) {
+        SetEngineOutput(this);
+    }
     ~Collector() override { SetEngineOutput(nullptr); }
     bool AppendDescription(const std::string& piece) override {
         bool more = true;
         std::size_t fit = cap_.Fit(piece.size(), &more);
         if (streaming) {
             std::cout.write(piece.data(), std::streamsize(fit));
-        } else if (!overflow && text.size() + fit <= kKept) {
+        } else if (!overflow && text.size() + fit <= kept_) {
             text.append(piece, 0, fit);
         } else {
             overflow = true;  // read again while printing
@@ -50,6 +57,7 @@ class Collector : public EngineOutput, public DescriptionTarget {
     bool streaming = false;
 
   private:
+    std::size_t kept_;
     DescriptionCap cap_;
 };
 
@@ -86,9 +94,10 @@ bool LoadEngine(Engine& engine) {
     }
 }
 
-// Splits arguments into options with values and plain arguments.
+// Splits arguments into options with values, flags and plain arguments.
 bool Split(const Args& args, std::map<std::string, std::string>& options, Args& plain,
-           std::initializer_list<const char*> valued) {
+           std::initializer_list<const char*> valued,
+           std::initializer_list<const char*> flags = {}) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool known = false;
         for (const char* name : valued) {
@@ -98,11 +107,88 @@ bool Split(const Args& args, std::map<std::string, std::string>& options, Args& 
                 known = true;
             }
         }
+        for (const char* name : flags) {
+            if (args[i] == name) {
+                options[name] = "yes";
+                known = true;
+            }
+        }
         if (known) continue;
         if (args[i].rfind("--", 0) == 0) return false;
         plain.push_back(args[i]);
     }
     return true;
+}
+
+// A JSON string of UTF-8 text.
+void AppendJson(std::string& out, const std::string& utf8) {
+    static const char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (char ch : utf8) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+// A name as JSON text: UTF-8 as it is, other bytes as Windows-1252 (as contents are shown).
+std::string NameUtf8(const std::string& bytes) {
+    return IsValidUtf8(bytes) ? bytes : Windows1252ToUtf8(bytes);
+}
+
+// The record's fields as `Key: value` lines, escaped so each stays on its line.
+void AppendSauceLines(std::string& out, const std::optional<SauceRecord>& record) {
+    out += record ? "sauce: yes\n" : "sauce: no\n";
+    if (!record) return;
+    auto line = [&out](const char* key, const std::string& value) {
+        out += key;
+        AppendEscaped(out, value);
+        out += '\n';
+    };
+    line("title: ", record->title);
+    line("author: ", record->author);
+    line("group: ", record->group);
+    line("date: ", record->date);
+    for (const std::string& comment : record->comments) line("comment: ", comment);
+}
+
+void AppendSauceJson(std::string& out, const std::optional<SauceRecord>& record) {
+    out += ",\"sauce\":";
+    if (!record) {
+        out += "null";
+        return;
+    }
+    auto field = [&out](const char* key, const std::string& value, bool first = false) {
+        out += first ? "{\"" : ",\"";
+        out += key;
+        out += "\":";
+        AppendJson(out, Cp437ToUtf8(value));
+    };
+    field("title", record->title, true);
+    field("author", record->author);
+    field("group", record->group);
+    field("date", record->date);
+    out += ",\"comments\":[";
+    for (std::size_t i = 0; i < record->comments.size(); ++i) {
+        if (i) out += ',';
+        AppendJson(out, Cp437ToUtf8(record->comments[i]));
+    }
+    out += "]}";
 }
 
 // Line breaks of any kind become CR LF, as the editor stores them.
@@ -122,11 +208,49 @@ std::string WithCrLf(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// diz --json: one object per archive, in the order given.
+int PrintJson(const Engine& engine, const Args& archives, const LookupChoice& choice,
+              const std::vector<std::string>& customs, bool sauce) {
+    bool allFound = true;
+    std::cout << "[\n";
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        Collector collector(true);
+        LookupResult result = ViewInfo(engine.unzip, archives[i], choice, customs, collector);
+        allFound = allFound && result.found;
+        std::string out = "{\"archive\":";
+        AppendJson(out, NameUtf8(archives[i]));
+        out += ",\"name\":";
+        AppendJson(out, NameUtf8(result.cornice));
+        out += result.found ? ",\"found\":true" : ",\"found\":false";
+        SauceSplit split;
+        if (sauce)
+            split = SplitSauce(collector.text);
+        else
+            split.text = std::move(collector.text);
+        out += ",\"text\":";
+        AppendJson(out, Cp437ToUtf8(split.text));
+        if (sauce) AppendSauceJson(out, split.record);
+        if (collector.Cut()) out += ",\"cut\":true";
+        out += i + 1 < archives.size() ? "},\n" : "}\n";
+        std::cout << out;
+    }
+    std::cout << "]\n";
+    std::cout.flush();
+    return allFound ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
 int CmdDiz(const Args& args) {
     std::map<std::string, std::string> options;
     Args plain;
-    if (!Split(args, options, plain, {"--choice", "--custom-names"}) || plain.size() != 1)
+    if (!Split(args, options, plain, {"--choice", "--custom-names"}, {"--sauce", "--json"}) ||
+        plain.empty())
         return Usage("diz");
+    const bool json = options.count("--json"), sauce = options.count("--sauce");
+    if (!json && plain.size() != 1) return Usage("diz");
     LookupChoice choice;
     if (!ParseChoice(options.count("--choice") ? options["--choice"] : "auto", choice)) {
         Error("unknown choice " + options["--choice"]);
@@ -136,10 +260,19 @@ int CmdDiz(const Args& args) {
     if (options.count("--custom-names")) customs = ReadCustoms(options["--custom-names"]);
     Engine engine;
     if (!LoadEngine(engine)) return kExitFailed;
-    Collector collector;
+    if (json) return PrintJson(engine, plain, choice, customs, sauce);
+
+    // With --sauce the whole text is kept: the record lies at its end.
+    Collector collector(sauce);
     LookupResult result = ViewInfo(engine.unzip, plain[0], choice, customs, collector);
-    std::cout << "name: " << result.cornice << "\nfound: " << (result.found ? "yes" : "no")
-              << "\n--\n";
+    std::string head =
+        "name: " + result.cornice + "\nfound: " + (result.found ? "yes" : "no") + "\n";
+    if (sauce) {
+        SauceSplit split = SplitSauce(collector.text);
+        AppendSauceLines(head, split.record);
+        collector.text = std::move(split.text);
+    }
+    std::cout << head << "--\n";
     if (collector.overflow) {
         // Too long to keep: the found entry is read once more, straight to the output.
         collector.ClearDescription();
@@ -163,37 +296,45 @@ int CmdDiz(const Args& args) {
 int CmdDizSet(const Args& args) {
     std::map<std::string, std::string> options;
     Args plain;
-    if (!Split(args, options, plain, {"--name", "--level"}) || plain.size() != 1)
+    if (!Split(args, options, plain, {"--name", "--level"}) || plain.empty())
         return Usage("diz-set");
     Engine engine;
     if (!LoadEngine(engine)) return kExitFailed;
-    std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-    std::string name = options["--name"];
-    if (name.empty()) {
-        // The caption the automatic lookup leaves: the name found, or file_id.diz. Only the
-        // names are asked for; the old text is not read.
-        name = FindDescription(engine.unzip, plain[0],
-                               {LookupMode::Automatic, kAllCustomLabel, true}, {})
-                   .cornice;
+    // Read once, stored into every archive.
+    const std::string text = WithCrLf(
+        std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>()));
+    const std::string level = options.count("--level") ? options["--level"] : "6";
+    int failed = 0;
+    for (const std::string& archive : plain) {
+        std::string name = options["--name"];
+        if (name.empty()) {
+            // The caption the automatic lookup leaves: the name found, or file_id.diz. Only
+            // the names are asked for; the old text is not read.
+            name = FindDescription(engine.unzip, archive,
+                                   {LookupMode::Automatic, kAllCustomLabel, true}, {})
+                       .cornice;
+        }
+        // The engine writes the archive whole or not at all: a failed one stays as it was.
+        EmbedOutcome outcome = Embed(engine.zip, archive, name, text, level);
+        switch (outcome.kind) {
+            case EmbedOutcome::kStored:
+                std::cout << archive << ": stored as " << name << '\n' << std::flush;
+                continue;
+            case EmbedOutcome::kOptionsRefused:
+                Error(archive + ": Error setting Zip Options");
+                break;
+            case EmbedOutcome::kTempFailed:
+                Error(archive + ": " + outcome.error);
+                break;
+            case EmbedOutcome::kArchiveFailed:
+                std::cerr << outcome.engineMessages;  // as zip prints them
+                Error("cannot write the description into " + archive + ": " +
+                      ZipResultText(outcome.engineResult));
+                break;
+        }
+        ++failed;
     }
-    EmbedOutcome outcome = Embed(engine.zip, plain[0], name, WithCrLf(text),
-                                 options.count("--level") ? options["--level"] : "6");
-    switch (outcome.kind) {
-        case EmbedOutcome::kStored:
-            return kExitOk;
-        case EmbedOutcome::kOptionsRefused:
-            Error("Error setting Zip Options");
-            return kExitFailed;
-        case EmbedOutcome::kTempFailed:
-            Error(outcome.error);
-            return kExitFailed;
-        case EmbedOutcome::kArchiveFailed:
-            std::cerr << outcome.engineMessages;  // as zip prints them
-            Error("cannot write the description into " + plain[0] + ": " +
-                  ZipResultText(outcome.engineResult));
-            return kExitFailed;
-    }
-    return kExitFailed;
+    return failed ? kExitFailed : kExitOk;
 }
 
 }  // namespace tavrin::cli

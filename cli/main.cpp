@@ -19,9 +19,15 @@ const std::map<std::string, Command>& Commands() {
         {"diz",
          {CmdDiz,
           "diz [--choice auto|file_id|readme|filename|custom=NAME|all-custom]\n"
-          "      [--custom-names FILE] ARCHIVE"}},
+          "      [--custom-names FILE] [--sauce] ARCHIVE\n"
+          "      --sauce: the SAUCE record's fields, the text without it\n"
+          "  diz --json [--choice ...] [--custom-names FILE] [--sauce] ARCHIVE...\n"
+          "      a JSON array, per archive: archive, name, found, text (every byte as its\n"
+          "      code page 437 character)"}},
         {"diz-set",
-         {CmdDizSet, "diz-set [--name NAME] [--level C] ARCHIVE   (text on standard input)"}},
+         {CmdDizSet,
+          "diz-set [--name NAME] [--level C] ARCHIVE...   (text on standard input, read once;\n"
+          "      one line per archive, exit 1 when any failed)"}},
         {"list", {CmdList, "list ARCHIVE"}},
         {"zip",
          {CmdZip,

@@ -74,4 +74,23 @@ std::string EncodeCp437(const std::u16string& text) {
     return bytes;
 }
 
+std::string Cp437ToUtf8(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (char byte : bytes) {
+        const char16_t c = kGlyphs[static_cast<unsigned char>(byte)];
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
 }  // namespace tavrin

@@ -11,5 +11,8 @@ namespace tavrin {
 std::u16string DecodeCp437(const std::string& bytes);
 // Editor text → bytes; "\n" becomes CR LF; a character code page 437 lacks becomes "?".
 std::string EncodeCp437(const std::u16string& text);
+// Bytes → UTF-8 with nothing lost: every byte as its code page 437 glyph, tab, LF and CR as
+// themselves (no line breaks joined), so the bytes can be had back from the text.
+std::string Cp437ToUtf8(const std::string& bytes);
 
 }  // namespace tavrin

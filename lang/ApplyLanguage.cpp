@@ -181,6 +181,7 @@ void TLangForm::Apply(LangText id, const std::string& utf8) {
         case ConfirmCopy: m.State().ConfirmCopyText = utf8; break;
         case ConfirmMove: m.State().ConfirmMoveText = utf8; break;
         case FilesWord: m.State().FilesWordText = utf8; break;
+        case MenuDescriptionGuide: m.M_Guide->setText(text); break;
     }
     // clang-format on
 }

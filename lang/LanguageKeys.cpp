@@ -123,6 +123,7 @@ constexpr std::array kKeys = {
     LanguageKey{ConfirmCopy, "Dialogs", "Copying", "Confirm copy"},
     LanguageKey{ConfirmMove, "Dialogs", "Moving", "Confirm move"},
     LanguageKey{FilesWord, "Dialogs", "File", "file(s)"},
+    LanguageKey{MenuDescriptionGuide, "Menu", "15", "Description guide"},
 };
 
 constexpr bool InOrder() {
@@ -130,7 +131,7 @@ constexpr bool InOrder() {
         if (static_cast<std::size_t>(kKeys[i].id) != i) return false;
     return true;
 }
-static_assert(kKeys.size() == 98 && InOrder(), "one key per text, in the order of LangText");
+static_assert(kKeys.size() == 99 && InOrder(), "one key per text, in the order of LangText");
 
 }  // namespace
 

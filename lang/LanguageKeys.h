@@ -1,4 +1,4 @@
-// The texts a language file replaces: 98 keys in 11 sections, each with its English default,
+// The texts a language file replaces: 99 keys in 11 sections, each with its English default,
 // listed in the order the loader applies them. A language file is read with the profile-file
 // rules; its values are UTF-8 when the whole file is valid UTF-8, else Windows-1252.
 #pragma once
@@ -121,6 +121,8 @@ enum class LangText {
     ConfirmCopy,
     ConfirmMove,
     FilesWord,
+    // Added after the first 98, so that their order stays: [Menu] 15
+    MenuDescriptionGuide,
 };
 
 struct LanguageKey {
@@ -130,7 +132,7 @@ struct LanguageKey {
     const char* defaultText;
 };
 
-// The 98 keys in the loader's order; LanguageKeys()[int(id)].id == id.
+// The 99 keys in the loader's order; LanguageKeys()[int(id)].id == id.
 std::span<const LanguageKey> LanguageKeys();
 const LanguageKey& KeyOf(LangText id);
 

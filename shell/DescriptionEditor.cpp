@@ -4,6 +4,9 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -82,6 +85,53 @@ std::string DescriptionEditor::Bytes() const {
     QString text = document()->toRawText();
     return EncodeCp437(
         std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())));
+}
+
+void DescriptionEditor::SetGuide(bool shown) {
+    guide_ = shown;
+    viewport()->update();
+}
+
+QColor DescriptionEditor::GuideColour() {
+    return QColor(0x80, 0x80, 0xC0, 0x60);  // a faint blue over any paper
+}
+
+int DescriptionEditor::GuideX() const {
+    // Every glyph of the editor's font has one advance: column n starts n advances after the
+    // document's margin.
+    const double advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M'));
+    return int(
+        std::lround(contentOffset().x() + document()->documentMargin() + kGuideColumns * advance));
+}
+
+int DescriptionEditor::GuideY() const {
+    // The bottom of the tenth line as laid out (the block's frame also holds the document's
+    // margin, so the text lines are asked); past the text's end the lines go on at the last
+    // one's height.
+    double bottom = 0, height = QFontMetricsF(font()).height();
+    int lines = 0;
+    for (QTextBlock block = document()->firstBlock(); block.isValid() && lines < kGuideLines;
+         block = block.next(), ++lines) {
+        const QTextLayout* layout = block.layout();
+        if (!layout || layout->lineCount() == 0) continue;
+        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+        bottom = blockBoundingGeometry(block).translated(contentOffset()).top() +
+                 layout->position().y() + last.y() + last.height();
+        height = last.height();
+    }
+    bottom += (kGuideLines - lines) * height;
+    return int(std::lround(bottom));
+}
+
+void DescriptionEditor::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (!guide_) return;
+    QPainter painter(viewport());
+    painter.setPen(QPen(GuideColour(), 1));
+    const int x = GuideX(), y = GuideY();
+    const QRect area = viewport()->rect();
+    painter.drawLine(x, area.top(), x, area.bottom());
+    painter.drawLine(area.left(), y, area.right(), y);
 }
 
 void DescriptionEditor::keyPressEvent(QKeyEvent* event) {

@@ -24,6 +24,18 @@ class DescriptionEditor : public QPlainTextEdit {
     // Any change of the text by the user (typing, pasting, cutting, dropping, undoing).
     std::function<void()> onUserEdit;
 
+    // The guide of the description file convention: faint lines after column kGuideColumns
+    // and under line kGuideLines, drawn in the editor's font.
+    static constexpr int kGuideColumns = 45;
+    static constexpr int kGuideLines = 10;
+    void SetGuide(bool shown);
+    bool GuideShown() const { return guide_; }
+    // Where the guide's lines are drawn, in viewport pixels: the left edge of column 46 and
+    // the top of line 11, following the scroll position.
+    int GuideX() const;
+    int GuideY() const;
+    static QColor GuideColour();
+
     // The first installed of the fonts whose code page 437 glyphs have one advance.
     static QFont DescriptionFont();
     // `font` at a whole pixel size near `pixels`; for a pixel font, the nearest of its own.
@@ -33,9 +45,11 @@ class DescriptionEditor : public QPlainTextEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     bool loading_ = false;
+    bool guide_ = false;
 };
 
 }  // namespace tavrin

@@ -195,12 +195,16 @@ void TMain::BuildMenus() {
     M_Font = options->addAction("Font...");
     M_WW = options->addAction("Word wrap");
     M_WW->setCheckable(true);
+    // Off at start and not stored.
+    M_Guide = options->addAction("Description guide");
+    M_Guide->setCheckable(true);
     Hiddenfiles1 = options->addAction("Show hidden files");
     Hiddenfiles1->setCheckable(true);
     Customfile1 = options->addAction("Custom file...");
     Changelanguage1 = options->addAction("Change language...");
     connect(M_Font, &QAction::triggered, this, &TMain::M_FontClick);
     connect(M_WW, &QAction::triggered, this, &TMain::M_WWClick);
+    connect(M_Guide, &QAction::triggered, this, &TMain::M_GuideClick);
     connect(Hiddenfiles1, &QAction::triggered, this, &TMain::Hiddenfiles1Click);
 
     QMenu* help = menuBar()->addMenu("Help");
@@ -295,6 +299,7 @@ QWidget* TMain::BuildDescriptionPage() {
     DIZEdit->setObjectName("DIZEdit");
     DIZEdit->onKeyDown = [this](int key) { DIZEditKeyDown(key); };
     DIZEdit->onUserEdit = [this] { MarkEdited(); };
+    connect(DIZEdit, &QPlainTextEdit::cursorPositionChanged, this, &TMain::ShowCursorPosition);
     // The player panel: Play and Stop, top right of the description area.
     MPanel = new MediaPanel(Cornice);
     MPanel->setVisible(false);
@@ -463,7 +468,9 @@ void TMain::BuildStatusBar() {
     StatusPanel0 = new QLabel("AUTO VIEW", this);
     StatusPanel0->setFixedWidth(200);
     StatusPanel1 = new QLabel(this);
-    StatusPanel1->setFixedWidth(50);
+    // Wide enough for the cursor's line and column while the description guide is on.
+    StatusPanel1->setFixedWidth(
+        std::max(50, StatusPanel1->fontMetrics().horizontalAdvance("99999:9999") + 8));
     statusBar()->addWidget(StatusPanel0);
     statusBar()->addWidget(StatusPanel1);
 }

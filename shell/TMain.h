@@ -77,6 +77,10 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // --- Menus and tray -------------------------------------------------------------------
     void M_WWClick();
     void M_FontClick();
+    // "Description guide": the editor's guide at column 45 and under line 10, and the cursor's
+    // line and column in the status bar's second panel while it is on.
+    void M_GuideClick();
+    void ShowCursorPosition();
     // Gives every page the minimum width of the widest (the tag panel's, in the language
     // applied): the left panel's width then never follows what the page shows.
     void FitPageWidths();
@@ -114,7 +118,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     // Rebuilds the custom-names menu of b_custom from `names` (last item AllCustomLabel).
     void GenerateCustMenu(const std::vector<std::string>& names);
     const std::vector<std::string>& CustomNames() const { return customNames_; }
-    // The editor's text as the bytes it stands for, and a text shown as bytes.
+    // The bytes a save stores (the editor's text and a SAUCE record kept apart from it), and
+    // a description shown from its bytes.
     std::string DescriptionBytes() const;
     void ShowDescription(const std::string& bytes);
     bool DescriptionCut() const { return descriptionCut_; }
@@ -227,7 +232,8 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
         *b_autoview, *b_view;
     QLabel *StatusPanel0, *StatusPanel1;
     QAction *File1, *Exit1, *Mode1, *DIZ1, *ZIP1, *Filemanager1, *Options1, *M_Font, *M_WW,
-        *Hiddenfiles1, *Customfile1, *Changelanguage1, *Help1, *ManagingZIPfiles1, *About1;
+        *M_Guide, *Hiddenfiles1, *Customfile1, *Changelanguage1, *Help1, *ManagingZIPfiles1,
+        *About1;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -277,6 +283,7 @@ class TMain : public QMainWindow, public EngineOutput, public DescriptionTarget 
     std::string lastSaveName_;
     Candidate corniceName_{kFileIdName};  // the name the frame shows, as bytes
     std::string descriptionBytes_;        // what the lookup delivered
+    std::string sauceTail_;               // the shown description's SAUCE record, as bytes
     bool descriptionCut_ = false;
     DescriptionCap descriptionCap_;
     bool loadingDescription_ = false;

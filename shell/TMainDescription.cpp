@@ -5,7 +5,9 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "description/Cp437.h"
 #include "description/DescriptionEmbed.h"
+#include "description/Sauce.h"
 #include "mp3/MP3Panel.h"
 #include "platform/qt/Text.h"
 #include "platform/qt/VirtualKey.h"
@@ -110,11 +112,21 @@ void TMain::AddListingLine(const std::string& line, const std::string& entryName
 }
 
 void TMain::ShowDescription(const std::string& bytes) {
-    DIZEdit->SetBytes(bytes);
+    // A SAUCE record stays out of the editor: the frame's tip names its title, author and
+    // group, and a save writes it back after the edited text as it was.
+    SauceSplit split = SplitSauce(bytes);
+    sauceTail_ = std::move(split.tail);
+    DIZEdit->SetBytes(split.text);
+    QString tip;
+    if (split.record) {
+        std::u16string summary = DecodeCp437(SauceSummary(*split.record));
+        tip = QString::fromUtf16(summary.data(), qsizetype(summary.size()));
+    }
+    Cornice->setToolTip(tip);
 }
 
 std::string TMain::DescriptionBytes() const {
-    return DIZEdit->Bytes();
+    return JoinSauce(DIZEdit->Bytes(), sauceTail_);
 }
 
 // --- The toolbar's choice ----------------------------------------------------------------
@@ -202,7 +214,7 @@ bool TMain::EmbedDescription(const std::string& archive) {
         return false;
     }
     EmbedOutcome outcome =
-        Embed(engine_.zip, archive, corniceName_.name, DIZEdit->Bytes(), levelText());
+        Embed(engine_.zip, archive, corniceName_.name, DescriptionBytes(), levelText());
     switch (outcome.kind) {
         case EmbedOutcome::kStored:
             return true;

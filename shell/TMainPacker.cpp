@@ -119,17 +119,16 @@ void TMain::B_UnzipClick() {
 }
 
 void TMain::Get_Contents(const std::string& archive) {
-    std::vector<std::string> lines;
-    listingSink = [&lines](const std::string& line) { lines.push_back(line); };
-    tavrin::Get_Contents(engine_.unzip, state_.UnzipCallbacks, archive, [this] {
+    // Each line is turned into the list's text as it arrives (the lines end in the entry
+    // names as the engine reports them); the list takes them all at once.
+    QStringList items;
+    listingSink = [&items](const std::string& line) { items.push_back(FileNameText(line)); };
+    tavrin::Get_Contents(engine_.unzip, state_.UnzipCallbacks, archive, [this, &items] {
         state_.ListedNames.clear();
         FrmUnzip->FilesList->clear();
+        items.clear();
     });
     listingSink = nullptr;
-    QStringList items;
-    items.reserve(qsizetype(lines.size()));
-    // The lines end in the entry names as the engine reports them.
-    for (const std::string& line : lines) items.push_back(FileNameText(line));
     FrmUnzip->FilesList->addItems(items);
 }
 

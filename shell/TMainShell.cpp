@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -43,6 +44,22 @@ void TMain::M_WWClick() {
     // The new state is the opposite of the old check mark (the item has toggled already).
     bool wrap = M_WW->isChecked();
     DIZEdit->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TMain::M_GuideClick() {
+    DIZEdit->SetGuide(M_Guide->isChecked());
+    ShowCursorPosition();
+}
+
+void TMain::ShowCursorPosition() {
+    if (!DIZEdit->GuideShown()) {
+        StatusPanel1->clear();
+        return;
+    }
+    // Line and column as a description's author counts them, from 1.
+    const QTextCursor cursor = DIZEdit->textCursor();
+    StatusPanel1->setText(
+        QString("%1:%2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1));
 }
 
 void TMain::M_FontClick() {

@@ -28,7 +28,7 @@ TEST(CliLang, PrintsEveryKeyAsTheProgramWouldApplyIt) {
     std::string out;
     ASSERT_EQ(test::RunCommand(Cli("lang '" + dir / "X.TVK'"), &out), 0);
     std::vector<std::string> lines = Lines(out);
-    ASSERT_EQ(lines.size(), 98u);
+    ASSERT_EQ(lines.size(), 99u);
     EXPECT_EQ(lines[0], "[Buttons] view = ");
     EXPECT_EQ(lines[11], "[Tabs] Zip = Packer");
     EXPECT_EQ(lines[13], "[Menu] 3 = Mode");
@@ -38,6 +38,7 @@ TEST(CliLang, PrintsEveryKeyAsTheProgramWouldApplyIt) {
                               0),
               0u);
     EXPECT_EQ(lines[97], "[Dialogs] File = Datei\\\\en");
+    EXPECT_EQ(lines[98], "[Menu] 15 = Description guide");
 
     // A missing file is no error: the defaults.
     ASSERT_EQ(test::RunCommand(Cli("lang '" + dir / "NONE.TVK'"), &out), 0);

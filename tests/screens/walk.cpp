@@ -22,8 +22,11 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
+#include <QGroupBox>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -167,6 +170,17 @@ void Walk(Startup& startup, bool english) {
     QRect lines(0, 0, std::min(560, main.DIZEdit->viewport()->width()),
                 std::min(200, main.DIZEdit->viewport()->height()));
     ShootZoomed("description-art-zoomed", main.DIZEdit->viewport(), lines, 3);
+    // A description with a SAUCE record: the guide on, the record's fields in the frame's tip.
+    ClickItem(main.LeftPane, "sauce.zip");
+    main.M_Guide->trigger();
+    main.DIZEdit->setFocus();
+    main.DIZEdit->moveCursor(QTextCursor::End);
+    QToolTip::showText(main.Cornice->mapToGlobal(QPoint(40, 8)), main.Cornice->toolTip(),
+                       main.Cornice);
+    Shoot("description-guide-sauce");
+    QToolTip::hideText();
+    main.M_Guide->trigger();
+    ClickItem(main.LeftPane, "art.zip");
     if (english) {
         // The art at every size the font dialog offers.
         for (int points = 6; points <= 14; ++points) {

@@ -52,6 +52,17 @@ with zipfile.ZipFile(f"{home}/art.zip", "w") as z:
     z.writestr("file_id.diz", art)
     z.writestr("readme.txt", b"Read me first.\r\n")
     z.writestr("program/tool.exe", b"MZ" + bytes(4000))
+sauce = b"\x1a" + b"SAUCE00" + b"Demo release".ljust(35) + b"Ann Author".ljust(20) + \
+    b"Tavrin Group".ljust(20) + b"20261209" + bytes(14) + bytes([0]) + bytes(23)
+guided = "\r\n".join([
+    "A description of 45 columns and 10 lines ...",
+    "╔═══════════════════════════════════════════╗",
+    "║ DEMO RELEASE            ░▒▓█▓▒░  disk 1/1 ║",
+    "╚═══════════════════════════════════════════╝",
+    "", "Lines longer than forty-five columns cross the faint guide here.",
+    "", "", "", "the tenth line", "an eleventh line lies under the guide"]).encode("cp437")
+with zipfile.ZipFile(f"{home}/sauce.zip", "w") as z:
+    z.writestr("file_id.diz", guided + b"\r\n" + sauce)
 with zipfile.ZipFile(f"{home}/other.zip", "w") as z:
     z.writestr("readme.txt", b"Another archive.\r\n")
 with zipfile.ZipFile(f"{home}/docs/Quarterly report of the regional office 2026.zip", "w") as z:

@@ -316,4 +316,31 @@ std::optional<FontChoice> ScriptedQuestions::ChooseFont(const FontChoice&, int m
     return a;
 }
 
+namespace {
+
+std::string Padded(std::string text, std::size_t size) {
+    text.resize(size, ' ');
+    return text;
+}
+
+}  // namespace
+
+std::string SauceRecordBytes(const std::string& title, const std::string& author,
+                             const std::string& group, const std::string& date,
+                             unsigned char commentLines) {
+    std::string r = "SAUCE00" + Padded(title, 35) + Padded(author, 20) + Padded(group, 20) +
+                    Padded(date, 8) + std::string("\x34\x12\x00\x00", 4) + "\x01\x01" +
+                    std::string("\x50\x00\x19\x00\x00\x00\x00\x00", 8);
+    r += static_cast<char>(commentLines);
+    r += '\x01';
+    r += std::string(22, '\0');
+    return r;
+}
+
+std::string SauceCommentBlock(std::initializer_list<const char*> lines) {
+    std::string block = "COMNT";
+    for (const char* line : lines) block += Padded(line, 64);
+    return block;
+}
+
 }  // namespace tavrin::test

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,6 +55,13 @@ void MakeZipWithPython(const std::string& archive,
 //   4 GiB), deflated to about a thousandth of that.
 void MakeOverlapBomb(const std::string& archive, int count, std::size_t kernel);
 void MakeZeroBomb(const std::string& archive, const std::string& name, std::uint64_t declared);
+
+// A SAUCE record as ANSI editors write it (fields padded with blanks, file size, data and file
+// type, `commentLines` comment lines announced), and a comment block of those lines.
+std::string SauceRecordBytes(const std::string& title, const std::string& author,
+                             const std::string& group, const std::string& date,
+                             unsigned char commentLines);
+std::string SauceCommentBlock(std::initializer_list<const char*> lines);
 
 // Encodes `seconds` of sine tones (channel c at 440 * (c + 1) Hz, 16-bit) with LAME and the
 // given options into dir/name.mp3 and returns its path; "" and a test failure when it cannot.

@@ -1,7 +1,6 @@
 // Lists one folder in a file-list pane in the report view, as the program shows it, and
 // prints the seconds the listing took (best of RUNS) and the peak memory in MiB.
 //   filelist_probe FOLDER [RUNS]
-#include <sys/resource.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/PeakMemory.h"
 #include "filemanager/MFileExplorer.h"
 
 int main(int argc, char** argv) {
@@ -37,9 +37,6 @@ int main(int argc, char** argv) {
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = std::min(best, s);
     }
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%zu rows %.3f s %.1f MiB\n", pane.Logic().Items().size(), best,
-                usage.ru_maxrss / 1024.0);
+    std::printf("%zu rows %.3f s %.1f MiB\n", pane.Logic().Items().size(), best, bench::PeakMiB());
     return 0;
 }

@@ -3,12 +3,10 @@
 //   unzip_dialog_probe ARCHIVE [RUNS]         listing into the dialog (best of RUNS)
 //   unzip_dialog_probe extract ARCHIVE DIR    "Unzip all" with "extract with path" and
 //                                             "always overwrite" into DIR (one run)
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QRadioButton>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <cstring>
 
 #include "app/Startup.h"
+#include "bench/PeakMemory.h"
 #include "bench/Unattended.h"
 #include "packer/ZipUnzip.h"
 #include "shell/TMain.h"
@@ -24,12 +23,6 @@ namespace {
 
 double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double PeakMiB() {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
 }
 
 }  // namespace
@@ -59,7 +52,7 @@ int main(int argc, char** argv) {
         auto start = std::chrono::steady_clock::now();
         main.UnZip_SelectedFiles(archive, true);
         std::printf("%zu entries %.3f s %.1f MiB\n", main.State().ExtractNames.size(),
-                    Seconds(start), PeakMiB());
+                    Seconds(start), bench::PeakMiB());
         return 0;
     }
 
@@ -72,6 +65,7 @@ int main(int argc, char** argv) {
         app.processEvents();
         best = std::min(best, Seconds(start));
     }
-    std::printf("%d lines %.3f s %.1f MiB\n", main.FrmUnzip->FilesList->count(), best, PeakMiB());
+    std::printf("%d lines %.3f s %.1f MiB\n", main.FrmUnzip->FilesList->count(), best,
+                bench::PeakMiB());
     return 0;
 }

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -78,15 +77,14 @@ TFrmUnzip::TFrmUnzip(QWidget* parent) : QDialog(parent) {
     Label2->setGeometry(6, 6, 76, 16);
     Label3->setGeometry(84, 6, 110, 16);
     Label4->setGeometry(214, 6, 180, 16);
-    FilesList = new QListWidget(this);
+    FilesList = new ListingView(this);
     FilesList->setGeometry(6, 24, 395, 313);
     QFont courier("Courier New");
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPixelSize(13);
     FilesList->setFont(courier);
-    FilesList->setStyleSheet("QListWidget { color: blue; } QListWidget::item { height: 16px; }");
+    FilesList->setStyleSheet("QListView { color: blue; } QListView::item { height: 16px; }");
     FilesList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    FilesList->setUniformItemSizes(true);
     Label1 = new QLabel("Decompress to:", this);
     Label1->setGeometry(6, 344, 96, 22);
     T_Dir = new QLineEdit(QDir::tempPath(), this);
@@ -201,10 +199,7 @@ UnzipBoxes TFrmUnzip::Boxes() const {
 }
 
 std::vector<bool> TFrmUnzip::SelectedLines() const {
-    std::vector<bool> selected(std::size_t(FilesList->count()), false);
-    for (int i = 0; i < FilesList->count(); ++i)
-        selected[std::size_t(i)] = FilesList->item(i)->isSelected();
-    return selected;
+    return FilesList->SelectedRows();
 }
 
 }  // namespace tavrin

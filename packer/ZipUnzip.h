@@ -7,13 +7,13 @@
 #include <string>
 
 #include "packer/ArchiveJobs.h"
+#include "packer/ListingView.h"
 
 class QCheckBox;
 class QFileSystemModel;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
@@ -58,7 +58,7 @@ class TFrmUnzip : public QDialog {
     std::function<void(bool all)> onExtract;
 
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
-    QListWidget* FilesList;
+    ListingView* FilesList;
     QLineEdit* T_Dir;
     QPushButton *B_Options, *B_Abort, *B_Unzip;
     QRadioButton *R_all, *R_sel;

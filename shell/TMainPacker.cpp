@@ -119,17 +119,17 @@ void TMain::B_UnzipClick() {
 }
 
 void TMain::Get_Contents(const std::string& archive) {
-    // Each line is turned into the list's text as it arrives (the lines end in the entry
-    // names as the engine reports them); the list takes them all at once.
-    QStringList items;
-    listingSink = [&items](const std::string& line) { items.push_back(FileNameText(line)); };
-    tavrin::Get_Contents(engine_.unzip, state_.UnzipCallbacks, archive, [this, &items] {
+    // The lines are kept as the engine writes them (ending in the entry names as their bytes);
+    // the list turns a line into text when it draws it, and takes them all at once.
+    std::vector<std::string> lines;
+    listingSink = [&lines](const std::string& line) { lines.push_back(line); };
+    tavrin::Get_Contents(engine_.unzip, state_.UnzipCallbacks, archive, [this, &lines] {
         state_.ListedNames.clear();
-        FrmUnzip->FilesList->clear();
-        items.clear();
+        FrmUnzip->FilesList->Clear();
+        lines.clear();
     });
     listingSink = nullptr;
-    FrmUnzip->FilesList->addItems(items);
+    FrmUnzip->FilesList->SetLines(std::move(lines));
 }
 
 void TMain::UnZip_SelectedFiles(const std::string& archive, bool all) {

@@ -166,7 +166,7 @@ TEST_F(PackerTest, PackListAndExtractEndToEnd) {
     TFrmUnzip& dialog = *main.FrmUnzip;
     EXPECT_EQ(dialog.windowTitle(), "Decompressing packed.zip");
     ASSERT_EQ(dialog.FilesList->count(), 2);
-    EXPECT_NE(dialog.FilesList->item(1)->text().indexOf(" 100000  "), -1);
+    EXPECT_NE(dialog.FilesList->Text(1).indexOf(" 100000  "), -1);
     EXPECT_EQ(main.State().ListedNames, (std::vector<std::string>{"a.txt", "b.bin"}));
     dialog.T_Dir->setText(QString::fromStdString(programDir / "out"));
     dialog.B_Unzip->click();
@@ -206,14 +206,14 @@ TEST_F(PackerTest, UnzipDialogPassesTheRecordsAndNames) {
     EXPECT_EQ(dir(0), nullptr);
     EXPECT_EQ(count(0), 0);
     ASSERT_EQ(dialog.FilesList->count(), 5);
-    EXPECT_EQ(dialog.FilesList->item(0)->text(), "    100  03-07-02 14:05  entry0000");
+    EXPECT_EQ(dialog.FilesList->Text(0), "    100  03-07-02 14:05  entry0000");
 
     // Unzip all: every listed name, in order, whatever is selected.
     dialog.chOFlag->setChecked(true);
     dialog.chDFlag->setChecked(true);
     dialog.chC_flag->setChecked(false);
     dialog.T_Dir->setText("/target dir ");
-    dialog.FilesList->item(2)->setSelected(true);
+    dialog.FilesList->Select(2);
     dialog.B_Unzip->click();
     ASSERT_EQ(calls(), 2);
     const DCL& all = *dcl(1);
@@ -232,7 +232,7 @@ TEST_F(PackerTest, UnzipDialogPassesTheRecordsAndNames) {
     // Only the three selected lines, in list order.
     dialog.R_sel->setChecked(true);
     dialog.FilesList->clearSelection();
-    for (int row : {4, 0, 2}) dialog.FilesList->item(row)->setSelected(true);
+    for (int row : {4, 0, 2}) dialog.FilesList->Select(row);
     dialog.B_Unzip->click();
     ASSERT_EQ(count(2), 3);
     EXPECT_STREQ(name(2, 0), "entry0000");
@@ -306,7 +306,7 @@ TEST_F(PackerTest, FailuresAreReported) {
     Click("broken.zip");
     main.Get_Contents(home / "broken.zip");
     main.State().ListedNames = {"x"};
-    main.FrmUnzip->FilesList->addItem("x");
+    main.FrmUnzip->FilesList->SetLines({"x"});
     main.UnZip_SelectedFiles(home / "broken.zip", true);
     ASSERT_EQ(questions.records.size(), 2u);
     EXPECT_NE(questions.records[1].text.find("broken.zip"), std::string::npos);

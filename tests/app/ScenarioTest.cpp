@@ -159,8 +159,8 @@ TEST_F(ScenarioTest, PackAndExtract) {
     dialog.R_sel->setChecked(true);
     bool selected = false;
     for (int row = 0; row < dialog.FilesList->count(); ++row)
-        if (dialog.FilesList->item(row)->text().endsWith("docs/sub/deep.txt")) {
-            dialog.FilesList->item(row)->setSelected(true);
+        if (dialog.FilesList->Text(row).endsWith("docs/sub/deep.txt")) {
+            dialog.FilesList->Select(row);
             selected = true;
         }
     ASSERT_TRUE(selected);

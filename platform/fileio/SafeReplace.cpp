@@ -211,7 +211,6 @@ bool SafeReplace::Prepare() {
     } else if (errno != ENOENT) {
         return Fail(errno);
     }
-    RemoveStaleTemporaries(folder_, bare);
     prepared_ = true;
     return true;
 }
@@ -238,6 +237,8 @@ bool SafeReplace::RecoverInterruptedCopy() {
 bool SafeReplace::Create(mode_t newFileMode) {
     if (!prepared_ && !Prepare()) return false;
     if (temp_.IsOpen()) return Fail(EBUSY);
+    // Swept when a save really begins, not on every check whether one may.
+    RemoveStaleTemporaries(folder_, BareNameOf(target_));
     // Until it is complete the new contents are the user's alone; the old mode comes at the end.
     std::string name;
     const int fd = CreateTemporary(folder_, prefix_, exists_ ? 0600 : newFileMode, &name);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 namespace izcommon {
@@ -74,10 +75,10 @@ void Deflate(z_stream& zs, Piece& piece) {
 class DeflatePool {
   public:
     DeflatePool(int level, unsigned workers) : level_(level) {
-        for (unsigned i = 0; i < std::max(workers, 1u); ++i)
-            threads_.emplace_back([this] { Work(); });
+        for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
     }
     ~DeflatePool() {
+        if (inline_) deflateEnd(&*inline_);
         {
             std::lock_guard<std::mutex> guard(lock_);
             stopping_ = true;
@@ -91,6 +92,11 @@ class DeflatePool {
     size_t InFlight() const { return order_.size(); }
 
     void Submit(std::unique_ptr<Batch> batch) {
+        if (threads_.empty()) {
+            DeflateHere(*batch);
+            order_.push_back(std::move(batch));
+            return;
+        }
         {
             std::lock_guard<std::mutex> guard(lock_);
             queue_.push_back(batch.get());
@@ -110,6 +116,21 @@ class DeflatePool {
     }
 
   private:
+    // Without workers: the batch is deflated at once, on the calling thread.
+    void DeflateHere(Batch& batch) {
+        if (!inline_) {
+            inline_.emplace();
+            if (deflateInit2(&*inline_, level_, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) !=
+                Z_OK) {
+                inline_.reset();
+                throw std::bad_alloc();
+            }
+        }
+        for (Piece& piece : batch.pieces)
+            if (!piece.abandoned) Deflate(*inline_, piece);
+        batch.done = true;
+    }
+
     void Work() {
         z_stream zs{};
         // The window and memory zip's deflate uses at these levels; memLevel 9 packs a little
@@ -149,6 +170,7 @@ class DeflatePool {
     std::deque<std::unique_ptr<Batch>> order_;  // given and not yet taken back, oldest first
     bool stopping_ = false;
     std::vector<std::thread> threads_;
+    std::optional<z_stream> inline_;  // the calling thread's stream when there are no workers
 };
 
 // Reads up to `limit` bytes into `to`; `end` tells whether the end of the file was met.
@@ -233,7 +255,7 @@ PrepareStatus PrepareFiles(const std::vector<std::string>& paths, int level, uns
     results->assign(paths.size(), PrepareResult{});
     Assembler assembler(spool, *results, level);
     DeflatePool pool(level, workers);
-    const size_t inFlight = 2 * std::max(workers, 1u) + 1;
+    const size_t inFlight = 2 * workers + 1;
     auto batch = std::make_unique<Batch>();
     // Hands the batch being filled to the workers; waits for the oldest while too many are out.
     auto send = [&]() {

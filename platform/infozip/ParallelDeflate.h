@@ -21,7 +21,8 @@ struct PrepareResult {
     std::string error;  // why the file could not be read
 };
 
-// Deflates the files at `paths` at `level` (1..9) into `spool` on `workers` threads. Returns
+// Deflates the files at `paths` at `level` (1..9) into `spool` on `workers` threads (none: on
+// the calling thread, for a job too small to gain from more). Returns
 // kSpoolFailed, with `error` saying why, when the spool cannot take the data; otherwise kOk,
 // with the result of each file at its index in `results`. At most a few pieces per worker
 // are held in memory at any time, whatever the sizes of the files.

@@ -502,16 +502,20 @@ int Archiver::Prepare(std::vector<Planned>* plan) {
     spool_ = std::make_unique<izcommon::Spool>(folder, size_t(64) << 20);
     std::vector<std::string> paths;
     std::vector<Planned*> files;
+    uint64_t bytes = 0;
     for (Planned& p : *plan) {
         if (p.candidate->isDir) continue;
         paths.push_back(p.candidate->path);
         files.push_back(&p);
+        bytes += static_cast<uint64_t>(std::max<off_t>(p.candidate->st.st_size, 0));
     }
+    // A job of less than a piece (a description, say) is deflated without starting threads.
+    const unsigned workers = bytes < (uint64_t(1) << 20) ? 0 : izcommon::DeflateWorkers();
     if (paths.empty()) return ZE_OK;
     std::vector<izcommon::PrepareResult> results;
     std::string error;
-    if (izcommon::PrepareFiles(paths, level_, izcommon::DeflateWorkers(), *spool_, &results,
-                               &error) != izcommon::PrepareStatus::kOk) {
+    if (izcommon::PrepareFiles(paths, level_, workers, *spool_, &results, &error) !=
+        izcommon::PrepareStatus::kOk) {
         Warn(error);
         return ZE_TEMP;
     }

@@ -102,7 +102,8 @@ std::string Packed(const Job& job, size_t i) {
 
 // Every boundary a piece can end on, small files batched together, a stored file between
 // deflated ones: each file's bytes inflate back to the file, its CRC and size are the file's,
-// and one, two and five workers put the very same bytes into the spool.
+// and one, two and five workers (or none, the calling thread) put the very same bytes into
+// the spool.
 TEST(ParallelDeflate, StreamsAreWholeAndTheSameOnAnyNumberOfWorkers) {
     TempDir dir;
     const std::vector<std::pair<std::string, std::string>> files = {
@@ -143,7 +144,7 @@ TEST(ParallelDeflate, StreamsAreWholeAndTheSameOnAnyNumberOfWorkers) {
             EXPECT_EQ(Inflate(Packed(one, i)), contents[i]);
         }
     }
-    for (unsigned workers : {2u, 5u}) {
+    for (unsigned workers : {0u, 2u, 5u}) {
         Job many = Prepare(paths, workers);
         ASSERT_EQ(many.status, PrepareStatus::kOk);
         EXPECT_EQ(many.spooled, one.spooled) << workers << " workers";

@@ -305,6 +305,7 @@ int CmdDizSet(const Args& args) {
         std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>()));
     const std::string level = options.count("--level") ? options["--level"] : "6";
     int failed = 0;
+    EmbedBatch batch(engine.zip, text, level);
     for (const std::string& archive : plain) {
         std::string name = options["--name"];
         if (name.empty()) {
@@ -315,7 +316,7 @@ int CmdDizSet(const Args& args) {
                        .cornice;
         }
         // The engine writes the archive whole or not at all: a failed one stays as it was.
-        EmbedOutcome outcome = Embed(engine.zip, archive, name, text, level);
+        EmbedOutcome outcome = batch.Store(archive, name);
         switch (outcome.kind) {
             case EmbedOutcome::kStored:
                 std::cout << archive << ": stored as " << name << '\n' << std::flush;

@@ -5,7 +5,6 @@
 #include "engine/EngineCallbacks.h"
 #include "packer/ArchiveJobs.h"
 #include "packer/ZipOptions.h"
-#include "platform/fileio/PrivateFolder.h"
 
 namespace tavrin {
 
@@ -32,36 +31,43 @@ ZPOPT EmbedOptions(const std::string& levelText) {
 
 EmbedOutcome Embed(const Zip32& zip, const std::string& archive, const std::string& descriptionName,
                    const std::string& text, const std::string& levelText) {
+    return EmbedBatch(zip, text, levelText).Store(archive, descriptionName);
+}
+
+// Named "tavrin-diz-XXXXXX"; one a killed save left behind goes with the next save.
+EmbedBatch::EmbedBatch(const Zip32& zip, std::string text, std::string levelText)
+    : zip_(zip), text_(std::move(text)), levelText_(std::move(levelText)), folder_("diz") {}
+
+EmbedOutcome EmbedBatch::Store(const std::string& archive, const std::string& descriptionName) {
     EmbedOutcome outcome;
-    // Named "tavrin-diz-XXXXXX"; one a killed save left behind goes with the next save.
-    fileio::PrivateFolder folder("diz");
-    if (folder.Path().empty()) {
+    if (folder_.Path().empty()) {
         outcome.kind = EmbedOutcome::kTempFailed;
-        outcome.error = folder.Error();
+        outcome.error = folder_.Error();
         return outcome;
     }
-    std::string temporary = folder.Path() + "/" + BareName(descriptionName);
-    {
+    std::string temporary = folder_.Path() + "/" + BareName(descriptionName);
+    if (!written_.count(temporary)) {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), std::streamsize(text.size()));
+        out.write(text_.data(), std::streamsize(text_.size()));
         out.close();
         if (!out) {
             outcome.kind = EmbedOutcome::kTempFailed;
             outcome.error = "Cannot write " + temporary;
             return outcome;
         }
+        written_.insert(temporary);
     }
-    ZPOPT options = EmbedOptions(levelText);
-    if (!zip.ZpSetOptions(&options)) {
+    ZPOPT options = EmbedOptions(levelText_);
+    if (!zip_.ZpSetOptions(&options)) {
         outcome.kind = EmbedOutcome::kOptionsRefused;
         return outcome;
     }
-    InitZipCallbacks(zip);
+    InitZipCallbacks(zip_);
     std::string archiveBuffer = archive;
     char* names[] = {temporary.data()};
     ZCL zcl{1, archiveBuffer.data(), names};
     ZipEngineMessages().clear();
-    outcome.engineResult = zip.ZpArchive(zcl);
+    outcome.engineResult = zip_.ZpArchive(zcl);
     if (outcome.engineResult != ZE_OK) {
         outcome.kind = EmbedOutcome::kArchiveFailed;
         outcome.engineMessages = ZipEngineMessages();

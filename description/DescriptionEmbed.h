@@ -3,9 +3,11 @@
 // archive without its folder, replacing the entry of that name.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "engine/Zip32.h"
+#include "platform/fileio/PrivateFolder.h"
 
 namespace tavrin {
 
@@ -31,5 +33,19 @@ ZPOPT EmbedOptions(const std::string& levelText);
 // Stores `text` (bytes as they go into the archive) in `archive` under `descriptionName`.
 EmbedOutcome Embed(const Zip32& zip, const std::string& archive, const std::string& descriptionName,
                    const std::string& text, const std::string& levelText);
+
+// Stores one text into one archive after another: the private folder the engine packs the
+// text from, and the file under each description name, are made once for the whole run.
+class EmbedBatch {
+  public:
+    EmbedBatch(const Zip32& zip, std::string text, std::string levelText);
+    EmbedOutcome Store(const std::string& archive, const std::string& descriptionName);
+
+  private:
+    const Zip32& zip_;
+    const std::string text_, levelText_;
+    fileio::PrivateFolder folder_;
+    std::set<std::string> written_;  // the files made in the folder
+};
 
 }  // namespace tavrin

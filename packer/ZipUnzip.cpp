@@ -155,8 +155,14 @@ void TFrmUnzip::PlaceHeadings() {
         const int left = textLeft + metrics.horizontalAdvance(QString(columns[i], ' '));
         const int next =
             i < 2 ? textLeft + metrics.horizontalAdvance(QString(columns[i + 1], ' ')) : right;
-        headings[i]->setGeometry(left, 6, std::max(next - left, headings[i]->sizeHint().width()),
-                                 16);
+        // A heading wider than its column ("Size (bytes)" over seven digits) is set smaller
+        // rather than run under the next one.
+        for (int points = 8; points >= 6; --points) {
+            headings[i]->setStyleSheet(
+                QString("color: blue; font-weight: bold; font-size: %1pt;").arg(points));
+            if (headings[i]->sizeHint().width() <= next - left - 2) break;
+        }
+        headings[i]->setGeometry(left, 6, next - left, 16);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -283,6 +284,23 @@ TEST_F(PackerTest, UnzipDialogWidthsAcrossReopenings) {
     dialog.LTree->SelectPath("/tmp");
     dialog.LTreeClick();
     EXPECT_EQ(dialog.T_Dir->text(), "/tmp");
+}
+
+// Each heading stands over its column whole: none runs under the next one.
+TEST_F(PackerTest, UnzipHeadingsFitTheirColumns) {
+    MakeZipWithPython(home / "a.zip", {{"x", "1"}});
+    TMain& main = Start();
+    Click("a.zip");
+    main.B_UnzipClick();
+    TFrmUnzip& dialog = *main.FrmUnzip;
+    QLabel* headings[] = {dialog.Label2, dialog.Label3, dialog.Label4};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(headings[i]->text().toStdString());
+        EXPECT_LE(headings[i]->sizeHint().width(), headings[i]->width());
+        if (i < 2) {
+            EXPECT_LE(headings[i]->geometry().right(), headings[i + 1]->x());
+        }
+    }
 }
 
 TEST_F(PackerTest, FailuresAreReported) {

@@ -15,12 +15,8 @@ using test::RunCommand;
 using test::TempDir;
 using test::UnzipEntry;
 
-std::string Q(const std::string& path) {
-    return "'" + path + "'";
-}
-
 std::string Cli(const std::string& args) {
-    return Q(std::string(TAVRIN_BIN_DIR) + "/tavrin-cli") + " " + args;
+    return test::ShellQuoted(std::string(TAVRIN_BIN_DIR) + "/tavrin-cli") + " " + args;
 }
 
 TEST(CliBatch, DizSauceNamesTheFieldsAndPrintsTheTextWithoutTheRecord) {
@@ -31,18 +27,20 @@ TEST(CliBatch, DizSauceNamesTheFieldsAndPrintsTheTextWithoutTheRecord) {
     MakeZipWithPython(dir / "art.zip", {{"file_id.diz", text + tail}});
     MakeZipWithPython(dir / "plain.zip", {{"file_id.diz", "plain"}});
     std::string out;
-    EXPECT_EQ(RunCommand(Cli("diz --sauce " + Q(dir / "art.zip")), &out), 0);
+    EXPECT_EQ(RunCommand(Cli("diz --sauce " + test::ShellQuoted(dir / "art.zip")), &out), 0);
     EXPECT_EQ(out,
               "name: file_id.diz\nfound: yes\nsauce: yes\ntitle: Title\nauthor: Ann\ngroup: ACiD\n"
               "date: 19960517\ncomment: line\\\\one\n--\n" +
                   text);
     // Without --sauce the bytes are printed as the engine delivered them.
-    EXPECT_EQ(RunCommand(Cli("diz " + Q(dir / "art.zip")), &out), 0);
+    EXPECT_EQ(RunCommand(Cli("diz " + test::ShellQuoted(dir / "art.zip")), &out), 0);
     EXPECT_EQ(out, "name: file_id.diz\nfound: yes\n--\n" + text + tail);
-    EXPECT_EQ(RunCommand(Cli("diz --sauce " + Q(dir / "plain.zip")), &out), 0);
+    EXPECT_EQ(RunCommand(Cli("diz --sauce " + test::ShellQuoted(dir / "plain.zip")), &out), 0);
     EXPECT_EQ(out, "name: file_id.diz\nfound: yes\nsauce: no\n--\nplain");
     // Several archives only with --json.
-    EXPECT_EQ(RunCommand(Cli("diz " + Q(dir / "art.zip") + " " + Q(dir / "plain.zip")) + " 2>&1"),
+    EXPECT_EQ(RunCommand(Cli("diz " + test::ShellQuoted(dir / "art.zip") + " " +
+                             test::ShellQuoted(dir / "plain.zip")) +
+                         " 2>&1"),
               2);
 }
 
@@ -56,8 +54,9 @@ TEST(CliBatch, DizJsonGivesEveryArchiveInOrder) {
     MakeZipWithPython(dir / "art.zip",
                       {{"file_id.diz", "x\x1A" + test::SauceRecordBytes("T", "", "G", "", 0)}});
     std::string out;
-    EXPECT_EQ(RunCommand(Cli("diz --json --sauce " + Q(dir / "Own.zip") + " " +
-                             Q(dir / "none.zip") + " " + Q(dir / "art.zip")),
+    EXPECT_EQ(RunCommand(Cli("diz --json --sauce " + test::ShellQuoted(dir / "Own.zip") + " " +
+                             test::ShellQuoted(dir / "none.zip") + " " +
+                             test::ShellQuoted(dir / "art.zip")),
                          &out),
               1);  // one archive without a description
     EXPECT_EQ(out, "[\n{\"archive\":\"" + dir / "Own.zip" +
@@ -73,7 +72,8 @@ TEST(CliBatch, DizJsonGivesEveryArchiveInOrder) {
 
     // Every byte comes through as its code page 437 character, so a script can have the
     // bytes back; the JSON is valid.
-    ASSERT_EQ(RunCommand(Cli("diz --json " + Q(dir / "bytes.zip")) + " > " + Q(dir / "out.json")),
+    ASSERT_EQ(RunCommand(Cli("diz --json " + test::ShellQuoted(dir / "bytes.zip")) + " > " +
+                         test::ShellQuoted(dir / "out.json")),
               0);
     const std::string script =
         "import json,sys\n"
@@ -84,7 +84,10 @@ TEST(CliBatch, DizJsonGivesEveryArchiveInOrder) {
         "ok=ok and t[9]=='\\t' and t[10]=='\\n' and t[13]=='\\r' and len(set(t))==256\n"
         "sys.stdout.write('ok' if ok else repr(t))\n";
     test::WriteFile(dir / "back.py", script);
-    EXPECT_EQ(RunCommand("python3 " + Q(dir / "back.py") + " " + Q(dir / "out.json"), &out), 0);
+    EXPECT_EQ(RunCommand("python3 " + test::ShellQuoted(dir / "back.py") + " " +
+                             test::ShellQuoted(dir / "out.json"),
+                         &out),
+              0);
     EXPECT_EQ(out, "ok");
 }
 
@@ -110,10 +113,11 @@ TEST(CliBatch, DizSetStampsManyArchivesAndLeavesFailedOnesAsTheyWere) {
 
     TempDir temp;
     ::chmod(temp.Path().c_str(), 0777);
-    const std::string run =
-        "cd " + Q(dir.Path()) + " && printf 'stamp\\nline' | TMPDIR=" + Q(temp.Path()) +
-        " setpriv --reuid=65534 --regid=65534 --clear-groups " +
-        Cli("diz-set one.zip locked.zip Three.zip shut/four.zip") + " 2>" + Q(temp / "err.txt");
+    const std::string run = "cd " + test::ShellQuoted(dir.Path()) +
+                            " && printf 'stamp\\nline' | TMPDIR=" + test::ShellQuoted(temp.Path()) +
+                            " setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                            Cli("diz-set one.zip locked.zip Three.zip shut/four.zip") + " 2>" +
+                            test::ShellQuoted(temp / "err.txt");
     std::string out;
     EXPECT_EQ(RunCommand(run, &out), 1);
     EXPECT_EQ(out, "one.zip: stored as file_id.diz\nThree.zip: stored as Three.txt\n");

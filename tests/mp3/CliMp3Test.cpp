@@ -23,10 +23,6 @@ int Cli(const TempDir& dir, const std::string& args, std::string* out, std::stri
     return code;
 }
 
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
-}
-
 TEST(CliMp3, PrintsTheBlockWithEscapes) {
     TempDir dir;
     const std::string tag = test::Id3v2Tag(test::TextFrame("TIT2",
@@ -37,7 +33,7 @@ TEST(CliMp3, PrintsTheBlockWithEscapes) {
                               test::Id3v1Tail("v1 title", "Artist", "Album", "2002", "L1\nL2", 17);
     WriteFile(dir / "a.mp3", bytes);
     std::string out, err;
-    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "a.mp3"), &out, &err), 0) << err;
+    ASSERT_EQ(Cli(dir, "mp3 " + test::ShellQuoted(dir / "a.mp3"), &out, &err), 0) << err;
     const std::string size = std::to_string(bytes.size());
     EXPECT_EQ(out,
               "Analysed: yes\n"
@@ -99,7 +95,10 @@ TEST(CliMp3, UnicodeTextsArePrintedDecoded) {
     WriteFile(dir / "a.mp3", v23 + audio);
     WriteFile(dir / "b.mp3", v24 + audio);
     std::string out, err;
-    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "a.mp3") + " " + Quoted(dir / "b.mp3"), &out, &err), 0)
+    ASSERT_EQ(
+        Cli(dir, "mp3 " + test::ShellQuoted(dir / "a.mp3") + " " + test::ShellQuoted(dir / "b.mp3"),
+            &out, &err),
+        0)
         << err;
     EXPECT_NE(out.find("ID3v2 Title: Lame\\tTitle\n"), std::string::npos) << out;
     EXPECT_NE(out.find("ID3v2 Comment: Line\\nTwo\n"), std::string::npos) << out;
@@ -113,9 +112,11 @@ TEST(CliMp3, SeveralFilesAndFailures) {
     WriteFile(dir / "zero.mp3", std::string(200, '\0'));
     WriteFile(dir / "tiny.mp3", "ID3");
     std::string out, err;
-    ASSERT_EQ(
-        Cli(dir, "mp3 " + Quoted(dir / "zero.mp3") + " " + Quoted(dir / "tiny.mp3"), &out, &err),
-        1);
+    ASSERT_EQ(Cli(dir,
+                  "mp3 " + test::ShellQuoted(dir / "zero.mp3") + " " +
+                      test::ShellQuoted(dir / "tiny.mp3"),
+                  &out, &err),
+              1);
     EXPECT_EQ(out.rfind("File: " + dir / "zero.mp3" + "\nAnalysed: yes\nValid: no\n", 0), 0u)
         << out;
     EXPECT_NE(out.find("\n\nFile: " + dir / "tiny.mp3" + "\nAnalysed: no\n"), std::string::npos);
@@ -123,10 +124,10 @@ TEST(CliMp3, SeveralFilesAndFailures) {
     EXPECT_NE(out.find("ID3v2: absent\n"), std::string::npos);  // zero.mp3
     EXPECT_EQ(err, "");  // readable files: no error text, only "Analysed: no"
 
-    ASSERT_EQ(Cli(dir, "mp3 " + Quoted(dir / "missing.mp3"), &out, &err), 1);
+    ASSERT_EQ(Cli(dir, "mp3 " + test::ShellQuoted(dir / "missing.mp3"), &out, &err), 1);
     EXPECT_NE(err.find("cannot read"), std::string::npos);
     EXPECT_EQ(Cli(dir, "mp3", &out, &err), 2);
-    EXPECT_EQ(Cli(dir, "mp3 --bogus " + Quoted(dir / "zero.mp3"), &out, &err), 2);
+    EXPECT_EQ(Cli(dir, "mp3 --bogus " + test::ShellQuoted(dir / "zero.mp3"), &out, &err), 2);
 }
 
 // Every call below runs "tag" on a.mp3 in the folder.
@@ -134,7 +135,7 @@ class CliTag : public ::testing::Test {
   protected:
     int Tag(const std::string& options) {
         std::string out;
-        return Cli(dir, "tag " + options + " " + Quoted(dir / "a.mp3"), &out, &err);
+        return Cli(dir, "tag " + options + " " + test::ShellQuoted(dir / "a.mp3"), &out, &err);
     }
     TempDir dir;
     std::string err;
@@ -216,9 +217,10 @@ TEST_F(CliTag, FailedWritesLeaveTheFileWhole) {
     WriteFile(dir / "a.mp3", original);
     WriteFile(dir / "limited.sh", "trap '' XFSZ\nulimit -f 100\nexec '" +
                                       std::string(TAVRIN_BIN_DIR) + "/tavrin-cli' tag --v1 " +
-                                      "--v2 --title New " + Quoted(dir / "a.mp3") + " 2>&1\n");
+                                      "--v2 --title New " + test::ShellQuoted(dir / "a.mp3") +
+                                      " 2>&1\n");
     std::string out;
-    EXPECT_EQ(test::RunCommand("sh " + Quoted(dir / "limited.sh"), &out), 1);
+    EXPECT_EQ(test::RunCommand("sh " + test::ShellQuoted(dir / "limited.sh"), &out), 1);
     EXPECT_NE(out.find("Can not save V1 tag"), std::string::npos) << out;
     EXPECT_NE(out.find("Can not save V2 tag"), std::string::npos) << out;
     EXPECT_EQ(ReadFile(dir / "a.mp3"), original);

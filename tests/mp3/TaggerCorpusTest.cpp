@@ -110,10 +110,6 @@ elif kind in ('v22', 'unsync22'):   # what iTunes wrote: version 2.2, UTF-16 and
 open(dst, 'wb').write(out)
 )PY";
 
-std::string Quoted(const std::string& s) {
-    return "'" + s + "'";
-}
-
 // The scripts and the files made for one case.
 struct Case {
     TempDir dir;
@@ -146,17 +142,17 @@ void MakeCase(const std::string& name, Case& c) {
         std::string longComment;
         for (int i = 0; i < 40; ++i) longComment += "Zeile " + std::to_string(i) + " \xC3\xBC\n";
         made = dir / "mid3v2.mp3";
-        run("cp " + Quoted(plain) + " " + Quoted(made));
-        run("cd " + Quoted(dir.Path()) +
+        run("cp " + test::ShellQuoted(plain) + " " + test::ShellQuoted(made));
+        run("cd " + test::ShellQuoted(dir.Path()) +
             " && mid3v2 -t 'Mut Title' -a '\xC3\x84rtist \xE2\x98\x83' " +
             "-A 'Album' -y 2016-05-01 -T 3/9 -g Rock --TXXX 'key:value' -c 'Desc:" + longComment +
             ":deu' -p 'cover.png:Front:3:image/png' mid3v2.mp3");
     } else if (name.rfind("id3v2", 0) == 0) {
         // id3lib: version 2.3, Latin-1, padding, and an ID3v1 tag.
         made = dir / "id3v2.mp3";
-        run("cp " + Quoted(plain) + " " + Quoted(made));
+        run("cp " + test::ShellQuoted(plain) + " " + test::ShellQuoted(made));
         run("id3v2 -t 'Id3 Title' -a '\xC3\x84rtist' -c 'Desc:Comment text:deu' " +
-            std::string("--TXXX 'key:value' -y 1999 -T 2/5 -g 17 ") + Quoted(made));
+            std::string("--TXXX 'key:value' -y 1999 -T 2/5 -g 17 ") + test::ShellQuoted(made));
     }
     const std::map<std::string, std::string> variants = {{"lame_v23_unsynchronised", "unsync23"},
                                                          {"lame_v23_extended_header", "ext23"},
@@ -167,8 +163,9 @@ void MakeCase(const std::string& name, Case& c) {
     c.file = made;
     if (auto it = variants.find(name); it != variants.end()) {
         c.file = dir / (name + ".mp3");
-        run("python3 " + Quoted(dir / "variant.py") + " " + it->second + " " +
-            Quoted(made.empty() ? "-" : made) + " " + Quoted(c.file) + " " + Quoted(plain));
+        run("python3 " + test::ShellQuoted(dir / "variant.py") + " " + it->second + " " +
+            test::ShellQuoted(made.empty() ? "-" : made) + " " + test::ShellQuoted(c.file) + " " +
+            test::ShellQuoted(plain));
     }
 }
 
@@ -199,15 +196,15 @@ TEST_P(TaggerCorpus, ChangingTheTitleKeepsEverythingElse) {
     const bool v22 = std::string(GetParam()).find("v22") != std::string::npos;
     auto dump = [&](bool as23) {
         std::string out;
-        EXPECT_EQ(RunCommand("python3 " + Quoted(corpus.dir / "dump.py") + " " + Quoted(file) +
-                                 (as23 ? " --as-23" : ""),
+        EXPECT_EQ(RunCommand("python3 " + test::ShellQuoted(corpus.dir / "dump.py") + " " +
+                                 test::ShellQuoted(file) + (as23 ? " --as-23" : ""),
                              &out),
                   0);
         return out;
     };
     auto listing = [&] {
         std::string out;
-        EXPECT_EQ(RunCommand("mid3v2 -l " + Quoted(file) + " | tail -n +2", &out), 0);
+        EXPECT_EQ(RunCommand("mid3v2 -l " + test::ShellQuoted(file) + " | tail -n +2", &out), 0);
         return out;
     };
     const std::string dumpBefore = dump(v22);
@@ -241,7 +238,7 @@ TEST_P(TaggerCorpus, ChangingTheTitleKeepsEverythingElse) {
     EXPECT_EQ(listedTitle, std::vector<std::string>{"TIT2=" + title});
     // So does id3lib, which reads version 2.3 tags.
     std::string id3lib;
-    RunCommand("id3v2 -l " + Quoted(file) + " 2>&1", &id3lib);
+    RunCommand("id3v2 -l " + test::ShellQuoted(file) + " 2>&1", &id3lib);
     if (dumpBefore.rfind("version 4", 0) != 0) {
         EXPECT_NE(id3lib.find("TIT2 (Title/songname/content description): " + title),
                   std::string::npos)

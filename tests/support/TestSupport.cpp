@@ -124,6 +124,12 @@ std::string UnzipNames(const std::string& archive) {
     return out;
 }
 
+std::string ShellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 int RunCommand(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

@@ -40,6 +40,9 @@ struct stat StatOf(const std::string& path);
 std::set<std::string> NamesIn(const std::string& folder);
 bool FileExists(const std::string& path);
 
+// `text` as one word for the shell, in single quotes.
+std::string ShellQuoted(const std::string& text);
+
 // Runs a shell command; returns its exit status and fills `output` with its standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 

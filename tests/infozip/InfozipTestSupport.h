@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,6 +76,24 @@ inline time_t Mtime(const std::string& path) {
 }
 
 // Runs a shell command; gives its standard output and sets `status` to its exit code.
+// Runs `job` in a child process whose files cannot grow past `limit` bytes (writes beyond it
+// fail with EFBIG) and returns the child's exit code, or -1 when it did not exit. Load the
+// engine library before, so the child does not load it under the limit.
+template <typename Job>
+int RunWithFileSizeLimit(rlim_t limit, Job job) {
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl = {limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+        _exit(job());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 inline std::string Shell(const std::string& command, int* status = nullptr) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");

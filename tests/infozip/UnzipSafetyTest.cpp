@@ -182,18 +182,9 @@ TEST(UnzipSafety, FailedEntryNeverReplacesAGoodFile) {
            &status);
     ASSERT_EQ(status, 0);
     UnzipLib();
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(unzip.Run(dir / "big.zip", {}, {}, dir / "target"));
-    }
-    int childStatus = 0;
-    waitpid(child, &childStatus, 0);
-    ASSERT_TRUE(WIFEXITED(childStatus));
-    EXPECT_EQ(WEXITSTATUS(childStatus), PK_DISK);
+    EXPECT_EQ(RunWithFileSizeLimit(
+                  1 << 20, [&] { return unzip.Run(dir / "big.zip", {}, {}, dir / "target"); }),
+              PK_DISK);
     EXPECT_EQ(ReadFile(dir / "target/keep.txt"), "good old file");
     EXPECT_EQ(Tree(dir / "target"), std::vector<std::string>{"keep.txt"});
 }
@@ -319,17 +310,8 @@ TEST(UnzipSafety, FailedNewFileLeavesNothingBehind) {
            &status);
     ASSERT_EQ(status, 0);
     UnzipLib();
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(unzip.Run(dir / "big.zip", {}, {}, dir / "fresh"));
-    }
-    int childStatus = 0;
-    waitpid(child, &childStatus, 0);
-    ASSERT_TRUE(WIFEXITED(childStatus));
-    EXPECT_EQ(WEXITSTATUS(childStatus), PK_DISK);
+    EXPECT_EQ(RunWithFileSizeLimit(
+                  1 << 20, [&] { return unzip.Run(dir / "big.zip", {}, {}, dir / "fresh"); }),
+              PK_DISK);
     EXPECT_EQ(Tree(dir / "fresh"), std::vector<std::string>{});
 }
